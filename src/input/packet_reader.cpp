@@ -47,6 +47,7 @@ HRESULT DiscardBytes(ByteSource& source, std::uint32_t count) {
 HRESULT PacketReader::ReadPacket(ByteSource& source, PacketPtr* out, ReadMode mode) {
   if (!out) return E_FAIL;
   out->Reset();
+  lastPacketCut_ = false;
   const bool withData = mode == ReadMode::kWithData;
 
   PacketPtr packet;
@@ -157,6 +158,7 @@ HRESULT PacketReader::ReadPacket(ByteSource& source, PacketPtr* out, ReadMode mo
           // The source ended inside the payload: keep the bytes that are there.
           accumulated = offset + got;
           packet->length = accumulated;
+          lastPacketCut_ = true;
         }
         packet->data[offset + got] = 0;
       }

@@ -28,6 +28,10 @@ class PacketReader {
   // failed or the stream broke the format. `out` is empty unless S_OK.
   HRESULT ReadPacket(ByteSource& source, PacketPtr* out, ReadMode mode);
 
+  // True when the data ended inside the payload of the last packet returned,
+  // which then holds only the bytes that were there.
+  bool LastPacketCut() const { return lastPacketCut_; }
+
   // The channel whose payloads carry the activity table, or kNoStatusChannel.
   static constexpr int kNoStatusChannel = -1;
   void SetStatusChannel(int channel) { statusChannel_ = channel; }
@@ -46,6 +50,7 @@ class PacketReader {
   // one: channel 0 is usually a camera, and reading a camera's pictures as
   // status payloads would lose them.
   int statusChannel_ = kNoStatusChannel;
+  bool lastPacketCut_ = false;
   // Image of the last status payload: byte j is payload byte j (j >= 4).
   std::uint8_t statusTable_[kStatusPayloadMax] = {};
   std::uint8_t scratch_[kStatusPayloadMax] = {};

@@ -1,0 +1,105 @@
+#include "probe/recording_probe.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "input/stream_format.h"
+#include "mkrec/stream_writer.h"
+
+namespace vesk::probe {
+namespace {
+
+using mkrec::StreamWriter;
+
+class RecordingProbeTest : public ::testing::Test {
+ protected:
+  ~RecordingProbeTest() override { std::filesystem::remove(path_); }
+
+  void Save() {
+    std::ofstream(path_, std::ios::binary)
+        .write(reinterpret_cast<const char*>(sink_.bytes().data()),
+               static_cast<std::streamsize>(sink_.bytes().size()));
+  }
+  void WriteConfiguration() {
+    mkrec::ConfigurationBuilder record("DVR");
+    record.Channel(1, input::kChannelVideo, "xvid", "cam1", "")
+        .Channel(8, input::kChannelAudio, "pcm", "mic", "")
+        .Channel(16, input::kChannelStatus, "", "", "");
+    writer_.ChannelDescription(record.bytes());
+  }
+
+  std::string path_ = (std::filesystem::temp_directory_path() /
+                       ("probe-" + std::to_string(::getpid()) + ".vsk")).string();
+  mkrec::VectorSink sink_;
+  StreamWriter writer_{sink_};
+};
+
+TEST_F(RecordingProbeTest, SummarisesConfigurationIndexAndChannels) {
+  WriteConfiguration();
+  // 1 Dec 2026 23:59:58 UTC, then two seconds later.
+  writer_.IndexPosition(1796169598);
+  writer_.Fragment(16, std::vector<std::uint8_t>(10, 0), true, true);
+  writer_.DataPacket(1, std::vector<std::uint8_t>(70000, 1));
+  writer_.DataPacket(8, std::vector<std::uint8_t>(300, 2));
+  writer_.IndexPosition(1796169600);
+  writer_.DataPacket(1, std::vector<std::uint8_t>(5, 1));
+  Save();
+
+  std::vector<std::uint64_t> offsets;
+  const ProbeResult result =
+      ProbeRecording(path_, [&](std::uint64_t offset, const input::Packet&) { offsets.push_back(offset); });
+  ASSERT_EQ(result.status, S_OK) << result.error;
+  EXPECT_NE(result.configReport.find("Device name: DVR\r\n"), std::string::npos);
+  EXPECT_NE(result.configReport.find("0x8: Audio Channel; Name: mic, Codec: pcm; State: not connected"),
+            std::string::npos);
+  EXPECT_EQ(offsets.size(), 7u);
+  EXPECT_EQ(offsets[1], 8u + sink_.bytes()[4]);
+
+  EXPECT_EQ(FormatSummary(result),
+            "Channel descriptions: 1\n"
+            "Index positions: 2\n"
+            "First time: 01/12/26 23:59:58\n"
+            "Last time: 02/12/26 00:00:00\n"
+            "Duration: 2 seconds\n"
+            "Data packets per channel:\n"
+            "  channel 0x1: 2 packets, 70005 bytes\n"
+            "  channel 0x8: 1 packets, 300 bytes\n"
+            "  channel 0x10: 1 packets, 10 bytes\n");
+}
+
+TEST_F(RecordingProbeTest, NamesWhereABrokenFileStopped) {
+  std::ofstream(path_) << "hello, this is text\n";
+  ProbeResult result = ProbeRecording(path_);
+  EXPECT_TRUE(FAILED(result.status));
+  EXPECT_EQ(result.stoppedAt, 0u);
+  EXPECT_NE(result.error.find("not a recorder stream"), std::string::npos) << result.error;
+
+  WriteConfiguration();
+  const std::uint64_t strayAt = writer_.Position();
+  writer_.Fragment(1, std::vector<std::uint8_t>(3, 0), false, false);
+  Save();
+  result = ProbeRecording(path_);
+  EXPECT_TRUE(FAILED(result.status));
+  EXPECT_EQ(result.stoppedAt, strayAt + 4);
+  EXPECT_EQ(result.channelDescriptions, 1u);
+
+  sink_.bytes().resize(strayAt);
+  writer_.DataPacket(1, std::vector<std::uint8_t>(100, 0));
+  sink_.bytes().resize(sink_.bytes().size() - 1);
+  Save();
+  result = ProbeRecording(path_);
+  EXPECT_TRUE(FAILED(result.status));
+  EXPECT_EQ(result.stoppedAt, strayAt);
+  EXPECT_NE(result.error.find("cut short"), std::string::npos) << result.error;
+
+  std::ofstream(path_, std::ios::trunc).flush();
+  EXPECT_TRUE(FAILED(ProbeRecording(path_).status));
+  EXPECT_EQ(ProbeRecording(path_ + ".missing").error, "no such file");
+}
+
+}  // namespace
+}  // namespace vesk::probe

@@ -1,0 +1,45 @@
+// Reads a whole recording and tells what it holds: the configuration of its
+// first channel description, its index positions and its data per channel.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "input/packet.h"
+#include "vesk/com.h"
+
+namespace vesk::probe {
+
+struct ChannelTotals {
+  std::uint64_t packets = 0;
+  std::uint64_t bytes = 0;
+};
+
+struct ProbeResult {
+  // S_OK: the whole file was read. Otherwise `error` says why reading stopped
+  // and `stoppedAt` where; what was read before that is still summarised.
+  HRESULT status = S_OK;
+  std::string error;
+  std::uint64_t stoppedAt = 0;
+
+  std::string configReport;  // of the first channel description
+  std::uint32_t channelDescriptions = 0;
+  std::uint32_t indexPositions = 0;
+  std::uint32_t firstTime = 0;
+  std::uint32_t lastTime = 0;
+  std::map<std::uint8_t, ChannelTotals> channels;
+};
+
+// Called for every packet with the byte offset where it began.
+using PacketVisitor = std::function<void(std::uint64_t offset, const input::Packet& packet)>;
+
+ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit = {});
+
+// The summary vesk-probe prints after the configuration report.
+std::string FormatSummary(const ProbeResult& result);
+// One line describing a packet, for `--packets`.
+std::string FormatPacketLine(std::uint64_t offset, const input::Packet& packet);
+
+}  // namespace vesk::probe
