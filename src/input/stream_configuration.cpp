@@ -266,6 +266,12 @@ std::uint32_t StreamConfiguration::IsChannelPresent(int channel) const {
   return table_->present[channel];
 }
 
+ChannelRoute StreamConfiguration::RouteOf(std::uint8_t channel) const {
+  std::lock_guard lock(mutex_);
+  const ChannelRecord& record = table_->records[channel];
+  return {record.type, record.pinIndex};
+}
+
 ChannelRecord StreamConfiguration::Channel(std::uint8_t channel) const {
   std::lock_guard lock(mutex_);
   return table_->records[channel];

@@ -46,6 +46,12 @@ struct PinReport {
   bool audioConnected = false;
 };
 
+// Where the demultiplexer sends a channel's packets.
+struct ChannelRoute {
+  std::uint32_t type = 0;
+  std::int32_t pinIndex = 0;
+};
+
 class StreamConfiguration {
  public:
   explicit StreamConfiguration(ConfigurationListener* listener = nullptr);
@@ -68,6 +74,7 @@ class StreamConfiguration {
   double FramesPerSecond() const;
   // 1 for channels of types 1, 2, 4 and 16; 0 otherwise and outside 0 to 255.
   std::uint32_t IsChannelPresent(int channel) const;
+  ChannelRoute RouteOf(std::uint8_t channel) const;
   // A copy of the channel's record (all zero when the channel is unused).
   ChannelRecord Channel(std::uint8_t channel) const;
 
