@@ -1,0 +1,37 @@
+// The per-user store of keys and values, kept the way the registry keeps them:
+// here a registry export file under the user's configuration folder, always
+// replaced whole through a temporary file so a crash or a full disk never
+// leaves it half written.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/registry_tree.h"
+#include "vesk/com.h"
+
+namespace vesk::platform {
+
+class SettingsStore {
+ public:
+  // $XDG_CONFIG_HOME/vesk/registry.reg, or ~/.config/vesk/registry.reg.
+  static std::string DefaultPath();
+
+  explicit SettingsStore(std::string path = DefaultPath()) : path_(std::move(path)) {}
+
+  // S_OK with the stored tree; S_FALSE and an empty tree when there is no
+  // store yet; E_FAIL and a reason when it cannot be read or parsed.
+  HRESULT Read(RegistryTree* tree, std::string* error) const;
+
+  // Reads the store, lets `edit` change it and writes it back, all under an
+  // exclusive lock so writers in other processes lose nothing. A store that
+  // cannot be parsed is kept beside the new one with the suffix ".bad".
+  HRESULT Update(const std::function<void(RegistryTree&)>& edit, std::string* error);
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace vesk::platform
