@@ -37,6 +37,7 @@ void StreamWriter::ChannelDescription(Bytes record) {
   StoreLe32(head, input::kChannelDescriptionMark);
   StoreLe16(head + 4, static_cast<std::uint16_t>(record.size()));
   StoreLe16(head + 6, 0);
+  ++packetCount_;
   Emit(head, sizeof head);
   Emit(record.data(), record.size());
 }
@@ -46,6 +47,7 @@ void StreamWriter::IndexPosition(std::uint32_t time, std::uint32_t prevLength) {
   StoreLe32(packet, input::kIndexPositionMark);
   StoreLe32(packet + 4, time);
   StoreLe32(packet + 8, prevLength);
+  ++packetCount_;
   Emit(packet, sizeof packet);
 }
 
@@ -59,6 +61,7 @@ void StreamWriter::Fragment(std::uint8_t channel, Bytes payload, bool first, boo
   header.channel = channel;
   std::uint8_t head[4];
   StoreLe32(head, header.Encode());
+  ++packetCount_;
   Emit(head, sizeof head);
   Emit(payload.data(), payload.size());
 }

@@ -65,12 +65,15 @@ class StreamWriter {
 
   // Bytes written so far: the offset of the next packet.
   std::uint64_t Position() const { return position_; }
+  // Channel descriptions, index positions and fragments written so far.
+  std::uint64_t PacketCount() const { return packetCount_; }
 
  private:
   void Emit(const std::uint8_t* bytes, std::size_t size);
 
   ByteSink& sink_;
   std::uint64_t position_ = 0;
+  std::uint64_t packetCount_ = 0;
 };
 
 // The payload of a channel description: the device name, then the channel entries.

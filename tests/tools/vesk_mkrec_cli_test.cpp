@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "input/little_endian.h"
+#include "input/stream_format.h"
+#include "scratch_dir.h"
+
+namespace vesk::mkrec {
+namespace {
+
+using testing::ScratchDir;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Quoted(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+Outcome RunMkrec(const ScratchDir& dir, const std::vector<std::string>& args) {
+  std::string command = Quoted(VESK_MKREC_PATH);
+  for (const std::string& arg : args) command += " " + Quoted(arg);
+  command += " >" + Quoted(dir.File("stdout")) + " 2>" + Quoted(dir.File("stderr"));
+  Outcome run;
+  const int status = std::system(command.c_str());
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  run.out = Slurp(dir.File("stdout"));
+  run.err = Slurp(dir.File("stderr"));
+  std::remove(dir.File("stdout").c_str());
+  std::remove(dir.File("stderr").c_str());
+  return run;
+}
+
+bool IsOneLine(const std::string& text) {
+  return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
+}
+
+TEST(VeskMkrecCliTest, BadArgumentsGiveOneLineAndExitOneLeavingNoFile) {
+  ScratchDir dir;
+  const std::string out = dir.File("out.vsk");
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--bogus", out},
+      {"--duration"},
+      {"--camera", "7", out},
+      {"--camera", "0:351x288", out},
+      {"--camera", "0:64x48:y4m=" + dir.File("missing.y4m"), out},
+      {"--audio", "8:rate=8000:wav=x.wav", out},
+      {"--text", "255:soon", out},
+      {"--text", "255:12:after the end", "--duration", "3", out},
+      {"--start", "2026-02-30 12:00:00", out},
+      {"--demo", "--fps", "3", out},
+      {"--duration", "1", dir.File("no/such/dir/out.vsk")},
+  };
+  for (const auto& args : cases) {
+    std::string shown;
+    for (const auto& arg : args) shown += arg + " ";
+    const Outcome run = RunMkrec(dir, args);
+    EXPECT_EQ(run.exitCode, 1) << shown;
+    EXPECT_TRUE(IsOneLine(run.err)) << shown << "\n" << run.err;
+    EXPECT_EQ(run.err.rfind("vesk-mkrec: ", 0), 0u) << run.err;
+    EXPECT_TRUE(dir.Names().empty()) << shown;
+  }
+}
+
+TEST(VeskMkrecCliTest, WritesTheRecordingAndSaysWhatItWrote) {
+  ScratchDir dir;
+  const std::string out = dir.File("small.vsk");
+  const Outcome run =
+      RunMkrec(dir, {"--duration", "2", "--camera", "0:64x48", "--camera", "3:32x32", "--audio",
+                     "8:rate=8000:bits=16:stereo", "--text", "255:1:Тревога: дверь", "--start",
+                     "2026-12-05 12:00:01", "--max-fragment", "200", "--mark-keyframes", out});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(IsOneLine(run.out)) << run.out;
+  EXPECT_NE(run.out.find("small.vsk"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("20 video frames"), std::string::npos) << run.out;
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"small.vsk"});
+
+  const std::string bytes = Slurp(out);
+  ASSERT_GT(bytes.size(), 8u);
+  const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  EXPECT_EQ(input::LoadLe32(p), input::kChannelDescriptionMark);
+  const std::size_t index = 8 + input::LoadLe16(p + 4);
+  ASSERT_GT(bytes.size(), index + 8);
+  EXPECT_EQ(input::LoadLe32(p + index), input::kIndexPositionMark);
+  EXPECT_EQ(input::LoadLe32(p + index + 4), 1796472001u);
+  EXPECT_NE(run.out.find(std::to_string(bytes.size()) + " bytes"), std::string::npos) << run.out;
+}
+
+TEST(VeskMkrecCliTest, HelpAndDemo) {
+  ScratchDir dir;
+  const Outcome help = RunMkrec(dir, {"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--camera SLOT[:WxH][:y4m=FILE]"), std::string::npos);
+
+  const Outcome demo = RunMkrec(dir, {"--demo", dir.File("demo.vsk")});
+  ASSERT_EQ(demo.exitCode, 0) << demo.err;
+  EXPECT_NE(demo.out.find("200 video frames"), std::string::npos) << demo.out;
+  EXPECT_NE(demo.out.find("5 text lines"), std::string::npos) << demo.out;
+}
+
+}  // namespace
+}  // namespace vesk::mkrec
