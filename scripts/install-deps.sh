@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libxvidcore-dev
+  libxvidcore-dev libcurl4-openssl-dev
 )
 
 missing=()

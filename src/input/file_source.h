@@ -11,6 +11,7 @@ namespace vesk::input {
 class FileSource final : public ByteSource {
  public:
   HRESULT Open(const std::string& path);
+  bool IsOpen() const { return file_.IsOpen(); }
 
   HRESULT Read(void* buffer, std::uint32_t size, std::uint32_t* got) override;
   HRESULT Skip(std::uint32_t size) override;

@@ -1,12 +1,11 @@
 // vesk-probe: prints what a recorder stream file holds.
-#include <iconv.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/debug_trace.h"
 #include "probe/recording_probe.h"
+#include "vesk/report_text.h"
 
 namespace {
 
@@ -14,26 +13,6 @@ constexpr const char* kUsage =
     "usage: vesk-probe [--trace] [--packets] FILE\n"
     "  --trace    print the reader's trace lines to stderr\n"
     "  --packets  print one line per packet\n";
-
-// The report is the module's Windows-1251 text with CR LF line ends; a
-// terminal here wants UTF-8 and LF.
-std::string ForTerminal(const std::string& report) {
-  std::string text;
-  for (char c : report)
-    if (c != '\r') text += c;
-  iconv_t converter = iconv_open("UTF-8", "WINDOWS-1251");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return text;
-  std::string out(text.size() * 2, '\0');
-  char* in = text.data();
-  std::size_t inLeft = text.size();
-  char* next = out.data();
-  std::size_t outLeft = out.size();
-  const bool converted = iconv(converter, &in, &inLeft, &next, &outLeft) != static_cast<std::size_t>(-1);
-  iconv_close(converter);
-  if (!converted) return text;
-  out.resize(out.size() - outLeft);
-  return out;
-}
 
 class StderrTrace final : public vesk::platform::TraceSink {
  public:
@@ -80,7 +59,7 @@ int main(int argc, char** argv) {
   vesk::platform::DebugTrace::Install(nullptr);
 
   if (result.channelDescriptions > 0) {
-    std::fputs(ForTerminal(result.configReport).c_str(), stdout);
+    std::fputs(vesk::ReportTextForTerminal(result.configReport).c_str(), stdout);
     std::fputs(vesk::probe::FormatSummary(result).c_str(), stdout);
   }
   std::fflush(stdout);

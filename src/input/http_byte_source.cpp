@@ -1,0 +1,11 @@
+#include "input/http_byte_source.h"
+
+namespace vesk::input {
+
+HRESULT HttpByteSource::Read(void* buffer, std::uint32_t size, std::uint32_t* got) {
+  const HRESULT hr = reader_.Read(buffer, size, got);
+  position_ += *got;
+  return hr;
+}
+
+}  // namespace vesk::input

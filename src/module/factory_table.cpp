@@ -1,0 +1,49 @@
+#include "module/factory_table.h"
+
+#include <memory>
+
+#include "audio/audio_pin.h"
+#include "filter/splitter_filter.h"
+#include "vesk/dshow.h"
+#include "vesk/splitter_settings.h"
+
+namespace vesk::module {
+namespace {
+
+IUnknown* CreateSplitterFilter(IUnknown* outer, HRESULT* result) {
+  auto makeAudioPin = [](filter::PinOwner& owner, platform::CriticalSection& pinLock)
+      -> std::unique_ptr<filter::AudioOutput> { return std::make_unique<audio::AudioPin>(owner, pinLock); };
+  filter::SplitterFilter* created = filter::SplitterFilter::Create(outer, makeAudioPin, result);
+  return created ? created->NonDelegatingUnknown() : nullptr;
+}
+
+// The property page is built by the settings work still to come.
+IUnknown* CreateSettingsPage(IUnknown*, HRESULT* result) {
+  *result = E_NOTIMPL;
+  return nullptr;
+}
+
+const PinRegistration kPins[] = {
+    {u"Video0", false, true, true, false, nullptr, MEDIATYPE_Video},
+    {u"Audio", false, true, true, false, u"Input", MEDIATYPE_Audio},
+};
+
+const FilterRegistration kFilterRegistration = {MERIT_DO_NOT_USE, kPins, std::size(kPins)};
+
+const FactoryEntry kEntries[] = {
+    {u"DOROdododizAderoz", &CLSID_SplitterFilter, CreateSplitterFilter, &kFilterRegistration},
+    {u"ZEV Adeduvor Uduruvir Oviv", &CLSID_SettingsPage, CreateSettingsPage, nullptr},
+};
+
+}  // namespace
+
+const FactoryEntry* FactoryEntries() { return kEntries; }
+std::size_t FactoryEntryCount() { return std::size(kEntries); }
+
+const FactoryEntry* FindFactoryEntry(REFCLSID classId) {
+  for (const FactoryEntry& entry : kEntries)
+    if (*entry.classId == classId) return &entry;
+  return nullptr;
+}
+
+}  // namespace vesk::module

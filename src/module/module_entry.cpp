@@ -1,0 +1,64 @@
+// The module's entry points, as a host finds them by name.
+#include "module/class_factory.h"
+#include "module/factory_table.h"
+#include "module/registration.h"
+#include "platform/debug_trace.h"
+#include "platform/shared_library.h"
+#include "vesk/module_trace.h"
+
+#define VESK_EXPORT extern "C" __attribute__((visibility("default")))
+
+using namespace vesk;
+
+// Nothing to set up or tear down when the module is loaded or unloaded.
+VESK_EXPORT BOOL DllMain(void*, DWORD, void*) { return 1; }
+
+VESK_EXPORT HRESULT DllGetClassObject(REFCLSID classId, REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (!(riid == IID_IUnknown) && !(riid == IID_IClassFactory)) return E_NOINTERFACE;
+  const module::FactoryEntry* entry = module::FindFactoryEntry(classId);
+  if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
+  auto* factory = new (std::nothrow) module::ClassFactory(*entry);
+  if (!factory) return E_OUTOFMEMORY;
+  factory->AddRef();
+  *object = static_cast<IClassFactory*>(factory);
+  return S_OK;
+}
+
+VESK_EXPORT HRESULT DllCanUnloadNow() {
+  return module::ServerLocks::Count() > 0 || ModuleObjectCount::Active() != 0 ? S_FALSE : S_OK;
+}
+
+VESK_EXPORT HRESULT DllRegisterServer() {
+  platform::SettingsStore store;
+  return module::RegisterClasses(store, platform::SharedLibrary::ModulePath());
+}
+
+namespace {
+
+// Hands the module's trace lines to the function a host installed.
+class HostTraceSink final : public platform::TraceSink {
+ public:
+  void Set(TraceFunction function) { function_.store(function); }
+  void Trace(const char* text) override {
+    if (TraceFunction function = function_.load()) function(text);
+  }
+
+ private:
+  std::atomic<TraceFunction> function_{nullptr};
+};
+
+HostTraceSink hostTraceSink;
+
+}  // namespace
+
+VESK_EXPORT void VeskSetTraceSink(TraceFunction sink) {
+  hostTraceSink.Set(sink);
+  platform::DebugTrace::Install(sink ? &hostTraceSink : nullptr);
+}
+
+VESK_EXPORT HRESULT DllUnregisterServer() {
+  platform::SettingsStore store;
+  return module::UnregisterClasses(store);
+}

@@ -1,0 +1,12 @@
+// The module's wide strings are UTF-16; the system's names are 8-bit.
+#pragma once
+
+#include <string>
+
+namespace vesk::platform {
+
+// The name as the system takes it (UTF-8 here), at most `limit` bytes: a name
+// longer than that is cut at a character boundary.
+std::string NarrowFromWide(const std::u16string& wide, std::size_t limit = 260);
+
+}  // namespace vesk::platform

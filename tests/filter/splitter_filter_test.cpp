@@ -1,0 +1,183 @@
+#include "filter/splitter_filter.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "audio/audio_pin.h"
+#include "mkrec/stream_writer.h"
+#include "vesk/com_ptr.h"
+
+namespace vesk::filter {
+namespace {
+
+constexpr LONGLONG kSecond = 10000000;
+
+class SplitterFilterTest : public ::testing::Test {
+ protected:
+  SplitterFilterTest() {
+    HRESULT hr = E_FAIL;
+    auto makeAudioPin = [](PinOwner& owner, platform::CriticalSection& lock) -> std::unique_ptr<AudioOutput> {
+      return std::make_unique<audio::AudioPin>(owner, lock);
+    };
+    SplitterFilter* created = SplitterFilter::Create(nullptr, makeAudioPin, &hr);
+    EXPECT_EQ(hr, S_OK);
+    created->NonDelegatingUnknown()->QueryInterface(IID_IBaseFilter,
+                                                    reinterpret_cast<void**>(filter_.GetAddressOf()));
+    filter_->QueryInterface(IID_ISplitterSettings, reinterpret_cast<void**>(settings_.GetAddressOf()));
+    filter_->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(source_.GetAddressOf()));
+  }
+  ~SplitterFilterTest() override {
+    filter_->Stop();
+    std::filesystem::remove(path_);
+  }
+
+  // Index positions at 1000, 1010 and 1020, a second of audio after each.
+  void WriteRecording() {
+    mkrec::FileSink file(path_);
+    mkrec::StreamWriter writer(file);
+    writer.ChannelDescription(mkrec::ConfigurationBuilder("Recorder")
+                                  .Channel(8, input::kChannelAudio, "PCM", "mic", "rate=8000")
+                                  .Channel(9, input::kChannelAudio, "PCM", "mic2", "rate=8000")
+                                  .bytes());
+    for (std::uint32_t time : {1000u, 1010u, 1020u}) {
+      offsets_.push_back(writer.Position());
+      writer.IndexPosition(time);
+      writer.DataPacket(8, std::vector<std::uint8_t>(8000, 0x80));
+    }
+    ASSERT_TRUE(file.Close());
+  }
+  HRESULT Load(const std::u16string& name) { return source_->Load(name.c_str(), nullptr); }
+  std::u16string Path() const { return std::u16string(path_.begin(), path_.end()); }
+  bool Seekable() {
+    ComPtr<IMediaSeeking> seeking;
+    return SUCCEEDED(filter_->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(seeking.GetAddressOf())));
+  }
+  ComPtr<IMediaSeeking> Seeking() {
+    ComPtr<IMediaSeeking> seeking;
+    filter_->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(seeking.GetAddressOf()));
+    return seeking;
+  }
+
+  std::string path_ = (std::filesystem::temp_directory_path() /
+                       ("filter-" + std::to_string(::getpid()) + ".vsk")).string();
+  std::vector<std::uint64_t> offsets_;
+  ComPtr<IBaseFilter> filter_;
+  ComPtr<ISplitterSettings> settings_;
+  ComPtr<IFileSourceFilter> source_;
+};
+
+TEST_F(SplitterFilterTest, LocalFileIsIndexedAndSeekable) {
+  WriteRecording();
+  EXPECT_FALSE(Seekable());
+  LPOLESTR name = reinterpret_cast<LPOLESTR>(1);
+  EXPECT_EQ(source_->GetCurFile(&name, nullptr), S_OK);
+  EXPECT_EQ(name, nullptr);
+
+  ASSERT_EQ(Load(u"file:\\" + Path()), S_OK);
+  EXPECT_EQ(Load(Path()), E_FAIL);  // one source per filter
+  ASSERT_TRUE(Seekable());
+  EXPECT_EQ(settings_->IsLocalSource(), 1);
+  EXPECT_EQ(settings_->GetStartTime(), 1000);
+  EXPECT_EQ(settings_->GetEndTime(), 1020);
+  EXPECT_EQ(settings_->GetAudioChannelCount(), 2);
+
+  ComPtr<IMediaSeeking> seeking = Seeking();
+  LONGLONG duration = 0, earliest = 1, latest = 0, position = 1;
+  EXPECT_EQ(seeking->GetDuration(&duration), S_OK);
+  EXPECT_EQ(duration, 20 * kSecond);
+  EXPECT_EQ(seeking->GetAvailable(&earliest, &latest), S_OK);
+  EXPECT_EQ(earliest, 0);
+  EXPECT_EQ(latest, 20 * kSecond);
+  EXPECT_EQ(seeking->GetCurrentPosition(&position), S_OK);
+  EXPECT_EQ(position, 0);
+
+  DWORD capabilities = AM_SEEKING_CanSeekForwards;
+  EXPECT_EQ(seeking->CheckCapabilities(&capabilities), S_FALSE);
+  EXPECT_EQ(seeking->SetRate(3.0), static_cast<HRESULT>(0x8004025C));
+  EXPECT_EQ(seeking->SetRate(2.0), S_OK);
+  EXPECT_EQ(settings_->GetPlaybackRate(), 2.0);
+  EXPECT_EQ(seeking->SetPositions(nullptr, AM_SEEKING_NoPositioning, nullptr, 0), S_OK);
+  LONGLONG target = 15 * kSecond;
+  EXPECT_EQ(seeking->SetPositions(&target, AM_SEEKING_RelativePositioning, nullptr, 0), E_INVALIDARG);
+  EXPECT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+  EXPECT_EQ(target, 15 * kSecond);  // the caller's value is not written
+
+  // Index stepping starts from the entry before the reading position.
+  EXPECT_EQ(settings_->SetPlayMode(2), S_OK);
+
+  name = nullptr;
+  EXPECT_EQ(source_->GetCurFile(&name, nullptr), S_OK);
+  EXPECT_EQ(std::u16string(name), u"file:\\" + Path());
+  CoTaskMemFree(name);
+}
+
+TEST_F(SplitterFilterTest, LiveSourceAndRefusedFiles) {
+  EXPECT_EQ(settings_->IsLocalSource(), 0);
+  EXPECT_EQ(Load(u"HTTP://127.0.0.1/stream"), E_FAIL);  // not a URL: a file that is not there
+  EXPECT_EQ(source_->Load(nullptr, nullptr), E_POINTER);
+
+  std::ofstream(path_) << "not a recording at all";
+  EXPECT_EQ(Load(Path()), E_FAIL);
+  EXPECT_FALSE(Seekable());
+}
+
+TEST_F(SplitterFilterTest, HttpLocationIsNotSeekable) {
+  ASSERT_EQ(Load(u"http://127.0.0.1:9/stream"), S_OK);
+  EXPECT_FALSE(Seekable());
+  EXPECT_EQ(settings_->IsLocalSource(), 0);
+  EXPECT_EQ(settings_->GetStartTime(), -1);
+  EXPECT_EQ(settings_->SetPlaybackRate(2.0), static_cast<HRESULT>(0x8004025C));
+}
+
+TEST_F(SplitterFilterTest, StateChangesAnswerAsAFilterMust) {
+  WriteRecording();
+  ASSERT_EQ(Load(Path()), S_OK);
+  FILTER_STATE state;
+  EXPECT_EQ(filter_->GetState(0, &state), VFW_S_CANT_CUE);
+  EXPECT_EQ(state, State_Stopped);
+  EXPECT_EQ(filter_->Pause(), S_OK);
+  EXPECT_EQ(filter_->Pause(), S_OK);  // no second reading thread
+  EXPECT_EQ(filter_->Run(0), S_OK);
+  EXPECT_EQ(filter_->GetState(0, &state), VFW_S_CANT_CUE);
+  EXPECT_EQ(state, State_Running);
+  EXPECT_EQ(filter_->Stop(), S_OK);
+  EXPECT_EQ(filter_->Stop(), S_OK);
+  EXPECT_EQ(filter_->GetState(0, &state), VFW_S_CANT_CUE);
+  EXPECT_EQ(state, State_Stopped);
+}
+
+TEST_F(SplitterFilterTest, SettingsOfTheInputSide) {
+  WriteRecording();
+  char name[80];
+  EXPECT_EQ(settings_->GetDeviceName(name, sizeof name), S_OK);
+  EXPECT_STREQ(name, "");
+  ASSERT_EQ(Load(Path()), S_OK);
+  char shortName[5];
+  EXPECT_EQ(settings_->GetDeviceName(shortName, sizeof shortName), S_OK);
+  EXPECT_STREQ(shortName, "Reco");
+  EXPECT_EQ(settings_->GetDeviceName(nullptr, 5), E_POINTER);
+
+  EXPECT_EQ(settings_->SetActiveAudio(-1), S_OK);
+  EXPECT_EQ(settings_->GetActiveAudio(), -1);
+  EXPECT_EQ(settings_->SetActiveAudio(7), S_OK);
+  EXPECT_EQ(settings_->GetActiveAudio(), 0);
+
+  char time[18];
+  EXPECT_EQ(settings_->FormatTime(0, time), S_OK);
+  EXPECT_STREQ(time, "01/01/70 00:00:00");
+  EXPECT_EQ(settings_->IsChannelPresent(9), 1);
+  EXPECT_EQ(settings_->IsChannelPresent(256), 0);
+  EXPECT_EQ(settings_->GetActiveCamera(), -1);
+  EXPECT_EQ(settings_->LoadExt2(), -1);
+
+  char report[1024];
+  EXPECT_EQ(settings_->GetConfigReport(report, sizeof report), S_OK);
+  EXPECT_NE(std::strstr(report, "Audio configuration: 1, 8000, 8\r\n"), nullptr) << report;
+}
+
+}  // namespace
+}  // namespace vesk::filter

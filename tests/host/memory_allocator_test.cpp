@@ -1,0 +1,169 @@
+#include "host/memory_allocator.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <future>
+#include <thread>
+
+#include "test_media_types.h"
+
+namespace vesk::host {
+namespace {
+
+using namespace std::chrono_literals;
+
+ComPtr<MemoryAllocator> Committed(LONG buffers, LONG size, LONG align = 1, LONG prefix = 0) {
+  ComPtr<MemoryAllocator> allocator = MemoryAllocator::Create();
+  ALLOCATOR_PROPERTIES request{buffers, size, align, prefix};
+  ALLOCATOR_PROPERTIES actual{};
+  EXPECT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+  EXPECT_EQ(allocator->Commit(), S_OK);
+  return allocator;
+}
+
+ComPtr<IMediaSample> Take(IMemAllocator& allocator) {
+  ComPtr<IMediaSample> sample;
+  EXPECT_EQ(allocator.GetBuffer(sample.GetAddressOf(), nullptr, nullptr, 0), S_OK);
+  return sample;
+}
+
+BYTE* PointerOf(IMediaSample& sample) {
+  BYTE* data = nullptr;
+  sample.GetPointer(&data);
+  return data;
+}
+
+TEST(MemoryAllocatorTest, GrantsAtLeastWhatWasAskedWithAlignedBuffers) {
+  ComPtr<MemoryAllocator> allocator = MemoryAllocator::Create();
+  ALLOCATOR_PROPERTIES request{3, 1000, 16, 8};
+  ALLOCATOR_PROPERTIES actual{};
+  ASSERT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+  EXPECT_EQ(actual.cBuffers, 3);
+  EXPECT_GE(actual.cbBuffer, 1000);
+  EXPECT_EQ((actual.cbBuffer + actual.cbPrefix) % 16, 0);
+  EXPECT_EQ(actual.cbAlign, 16);
+  EXPECT_EQ(actual.cbPrefix, 8);
+
+  ASSERT_EQ(allocator->Commit(), S_OK);
+  ComPtr<IMediaSample> sample = Take(*allocator);
+  EXPECT_EQ(sample->GetSize(), actual.cbBuffer);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(PointerOf(*sample)) % 16, 0u);
+
+  EXPECT_EQ(allocator->SetProperties(&request, &actual), VFW_E_ALREADY_COMMITTED);
+  allocator->Decommit();
+  EXPECT_EQ(allocator->SetProperties(&request, &actual), VFW_E_BUFFERS_OUTSTANDING);
+  sample.Reset();
+  ALLOCATOR_PROPERTIES odd{1, 100, 3, 0};
+  EXPECT_EQ(allocator->SetProperties(&odd, &actual), VFW_E_BADALIGN);
+}
+
+TEST(MemoryAllocatorTest, GetBufferFailsUntilCommittedAndAfterDecommit) {
+  ComPtr<MemoryAllocator> allocator = MemoryAllocator::Create();
+  ComPtr<IMediaSample> sample;
+  EXPECT_EQ(allocator->Commit(), VFW_E_SIZENOTSET);
+  EXPECT_EQ(allocator->GetBuffer(sample.GetAddressOf(), nullptr, nullptr, 0), VFW_E_NOT_COMMITTED);
+
+  allocator = Committed(2, 64);
+  allocator->Decommit();
+  EXPECT_EQ(allocator->GetBuffer(sample.GetAddressOf(), nullptr, nullptr, 0), VFW_E_NOT_COMMITTED);
+  EXPECT_FALSE(sample);
+}
+
+TEST(MemoryAllocatorTest, DecommitWakesAThreadWaitingForASample) {
+  ComPtr<MemoryAllocator> allocator = Committed(1, 64);
+  ComPtr<IMediaSample> only = Take(*allocator);
+
+  auto waiting = std::async(std::launch::async, [&] {
+    ComPtr<IMediaSample> sample;
+    return allocator->GetBuffer(sample.GetAddressOf(), nullptr, nullptr, 0);
+  });
+  // Give the thread time to block; the outcome is the same if it has not yet.
+  std::this_thread::sleep_for(20ms);
+  allocator->Decommit();
+
+  ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready);
+  EXPECT_EQ(waiting.get(), VFW_E_NOT_COMMITTED);
+}
+
+TEST(MemoryAllocatorTest, ReleasedSampleWakesAWaiterAndComesBackClean) {
+  ComPtr<MemoryAllocator> allocator = Committed(1, 64);
+  ComPtr<IMediaSample> first = Take(*allocator);
+  BYTE* memory = PointerOf(*first);
+  REFERENCE_TIME start = 5;
+  REFERENCE_TIME stop = 9;
+  first->SetTime(&start, &stop);
+  first->SetActualDataLength(10);
+  first->SetSyncPoint(TRUE);
+  first->SetDiscontinuity(TRUE);
+
+  auto waiting = std::async(std::launch::async, [&] { return Take(*allocator); });
+  std::this_thread::sleep_for(20ms);
+  first.Reset();
+  ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready);
+  ComPtr<IMediaSample> again = waiting.get();
+
+  ASSERT_TRUE(again);
+  EXPECT_EQ(PointerOf(*again), memory);
+  EXPECT_EQ(again->GetActualDataLength(), 0);
+  EXPECT_EQ(again->GetTime(&start, &stop), VFW_E_SAMPLE_TIME_NOT_SET);
+  EXPECT_EQ(again->IsSyncPoint(), S_FALSE);
+  EXPECT_EQ(again->IsDiscontinuity(), S_FALSE);
+}
+
+TEST(MemoryAllocatorTest, OneBufferKeepsItsMemoryAcrossDecommitAndCommit) {
+  ComPtr<MemoryAllocator> allocator = Committed(1, 256);
+  BYTE* memory = PointerOf(*Take(*allocator));
+  PointerOf(*Take(*allocator))[0] = 0x5A;
+
+  allocator->Decommit();
+  ASSERT_EQ(allocator->Commit(), S_OK);
+  ComPtr<IMediaSample> sample = Take(*allocator);
+  EXPECT_EQ(PointerOf(*sample), memory);
+  EXPECT_EQ(PointerOf(*sample)[0], 0x5A);
+}
+
+TEST(MemoryAllocatorTest, SampleLimitsAndProperties) {
+  ComPtr<MemoryAllocator> allocator = Committed(1, 100);
+  ComPtr<IMediaSample> sample = Take(*allocator);
+  const LONG size = sample->GetSize();
+  EXPECT_EQ(sample->SetActualDataLength(size), S_OK);
+  EXPECT_EQ(sample->SetActualDataLength(size + 1), VFW_E_BUFFER_OVERFLOW);
+  EXPECT_EQ(sample->SetActualDataLength(-1), VFW_E_BUFFER_OVERFLOW);
+  EXPECT_EQ(sample->GetActualDataLength(), size);
+
+  REFERENCE_TIME start = 100;
+  REFERENCE_TIME stop = 0;
+  sample->SetTime(&start, nullptr);
+  EXPECT_EQ(sample->GetTime(&start, &stop), VFW_S_NO_STOP_TIME);
+  EXPECT_EQ(stop, 101);
+  LONGLONG media_start = 0;
+  LONGLONG media_stop = 1;
+  EXPECT_EQ(sample->GetMediaTime(&media_start, &media_stop), VFW_E_MEDIA_TIME_NOT_SET);
+  sample->SetMediaTime(&media_start, &media_stop);
+  EXPECT_EQ(sample->GetMediaTime(&media_start, &media_stop), S_OK);
+
+  MediaType pcm = test::PcmType(2, 44100, 16);
+  AM_MEDIA_TYPE copy = pcm.Get();
+  ASSERT_EQ(sample->SetMediaType(&copy), S_OK);
+  AM_MEDIA_TYPE* carried = nullptr;
+  ASSERT_EQ(sample->GetMediaType(&carried), S_OK);
+  EXPECT_TRUE(pcm.Matches(*carried));
+  DeleteMediaType(carried);
+  sample->SetMediaType(nullptr);
+  EXPECT_EQ(sample->GetMediaType(&carried), S_FALSE);
+  EXPECT_EQ(carried, nullptr);
+}
+
+TEST(MemoryAllocatorTest, SampleOutlivesTheLastOtherReferenceToItsAllocator) {
+  ComPtr<MemoryAllocator> allocator = Committed(2, 32);
+  ComPtr<IMediaSample> sample = Take(*allocator);
+  allocator.Reset();
+  PointerOf(*sample)[31] = 1;
+  EXPECT_EQ(sample->SetActualDataLength(32), S_OK);
+  sample.Reset();  // the allocator goes with it
+}
+
+}  // namespace
+}  // namespace vesk::host
