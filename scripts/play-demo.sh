@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything, writes the built-in demo recording and shows what it holds.
+# Builds everything, writes the built-in demo recording and plays it through the
+# module: its configuration, time range and duration, and its audio as a WAV file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,4 +10,5 @@ cmake --build --preset default
 
 mkdir -p out
 build/default/tools/vesk-mkrec --demo out/demo.vsk
-build/default/tools/vesk-probe out/demo.vsk
+build/default/bin/vesk-play --info out/demo.vsk
+build/default/bin/vesk-play --headless --audio-out out/demo.wav out/demo.vsk
