@@ -32,7 +32,9 @@ SplitterFilter::SplitterFilter(IUnknown* outer, const AudioPinMaker& makeAudioPi
 }
 
 SplitterFilter::~SplitterFilter() {
-  // The producers use the pins and the input side: they end first.
+  // A host may let go of a filter it never stopped. The producers use the
+  // pins and the input side: they end first.
+  Stop();
   readingThread_.reset();
   httpSource_.reset();
   audioPin_.reset();

@@ -102,11 +102,8 @@ STDMETHODIMP SplitterFilter::FormatTime(LONG time, char* buffer) {
   return S_OK;
 }
 
-// No video pin yet: the camera size is unknown.
-STDMETHODIMP SplitterFilter::GetFrameSize(DWORD* width, DWORD* height) {
-  if (!width || !height) return E_FAIL;
-  return E_FAIL;
-}
+// The camera size is the video pin's, and this filter has none yet.
+STDMETHODIMP SplitterFilter::GetFrameSize(DWORD*, DWORD*) { return E_FAIL; }
 
 // Persistence needs both pins; without the video pin nothing is saved or loaded.
 STDMETHODIMP SplitterFilter::SaveSettings() { return S_FALSE; }
