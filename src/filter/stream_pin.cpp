@@ -354,41 +354,30 @@ HRESULT StreamPin::DeliverRecord(input::Packet& packet) {
   return input->Receive(sample.Get());
 }
 
+ComPtr<IPin> StreamPin::ConnectedPeer() {
+  platform::CriticalSection::Guard guard(connectionLock_);
+  return connected_;
+}
+
 HRESULT StreamPin::DeliverEndOfStream() {
-  ComPtr<IPin> peer;
-  {
-    platform::CriticalSection::Guard guard(connectionLock_);
-    peer = connected_;
-  }
+  ComPtr<IPin> peer = ConnectedPeer();
   return peer ? peer->EndOfStream() : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT StreamPin::DeliverBeginFlush() {
   if (platform::Event* stop = stopEvent_.load(std::memory_order_acquire)) stop->Set();
-  ComPtr<IPin> peer;
-  {
-    platform::CriticalSection::Guard guard(connectionLock_);
-    peer = connected_;
-  }
+  ComPtr<IPin> peer = ConnectedPeer();
   return peer ? peer->BeginFlush() : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT StreamPin::DeliverEndFlush() {
   if (platform::Event* stop = stopEvent_.load(std::memory_order_acquire)) stop->Reset();
-  ComPtr<IPin> peer;
-  {
-    platform::CriticalSection::Guard guard(connectionLock_);
-    peer = connected_;
-  }
+  ComPtr<IPin> peer = ConnectedPeer();
   return peer ? peer->EndFlush() : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT StreamPin::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
-  ComPtr<IPin> peer;
-  {
-    platform::CriticalSection::Guard guard(connectionLock_);
-    peer = connected_;
-  }
+  ComPtr<IPin> peer = ConnectedPeer();
   return peer ? peer->NewSegment(start, stop, rate) : VFW_E_NOT_CONNECTED;
 }
 

@@ -102,6 +102,8 @@ class StreamPin : public IPin, public IQualityControl, public IPinFlowControl {
   HRESULT DecideAllocator(IMemInputPin* input);
   HRESULT OfferAllocator(IMemInputPin* input, IMemAllocator* allocator, ALLOCATOR_PROPERTIES request);
   void BreakConnect();
+  // The downstream pin, held while a delivery is passed to it.
+  ComPtr<IPin> ConnectedPeer();
   bool ReconnectForNewFormat();
 
   PinOwner& owner_;
