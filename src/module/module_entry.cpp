@@ -31,8 +31,10 @@ VESK_EXPORT HRESULT DllCanUnloadNow() {
 }
 
 VESK_EXPORT HRESULT DllRegisterServer() {
+  const std::string modulePath = platform::SharedLibrary::ModulePath();
+  if (modulePath.empty()) return E_FAIL;
   platform::SettingsStore store;
-  return module::RegisterClasses(store, platform::SharedLibrary::ModulePath());
+  return module::RegisterClasses(store, modulePath);
 }
 
 namespace {

@@ -23,7 +23,11 @@ void Event::Reset() {
 bool Event::Wait(std::uint32_t timeoutMs) {
   std::unique_lock lock(mutex_);
   const auto isSet = [this] { return signalled_; };
-  if (timeoutMs == kInfinite)
+  // A look without waiting: a zero-length timed wait would still give the
+  // processor away, once for every packet the reading thread checks.
+  if (timeoutMs == 0) {
+    if (!signalled_) return false;
+  } else if (timeoutMs == kInfinite)
     changed_.wait(lock, isSet);
   else if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), isSet))
     return false;
