@@ -7,6 +7,7 @@ packages=(
   cmake g++ make ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libxvidcore-dev libcurl4-openssl-dev
+  libfreetype-dev libfontconfig-dev fonts-liberation2
 )
 
 missing=()
