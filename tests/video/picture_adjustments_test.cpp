@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "video/brightness_contrast.h"
+#include "video/picture_adjustments.h"
+
+namespace vesk::video {
+namespace {
+
+using Picture = std::vector<std::uint8_t>;
+
+// A picture from per-pixel B, G, R, X, rows in memory order.
+Picture Pixels(std::initializer_list<std::array<std::uint8_t, 4>> pixels) {
+  Picture picture;
+  for (const auto& p : pixels) picture.insert(picture.end(), p.begin(), p.end());
+  return picture;
+}
+
+Picture RandomPicture(std::uint32_t width, std::uint32_t height, unsigned seed) {
+  std::mt19937 random(seed);
+  Picture picture(4u * width * height);
+  for (auto& byte : picture) byte = static_cast<std::uint8_t>(random());
+  return picture;
+}
+
+std::uint8_t At(const Picture& p, std::uint32_t width, std::uint32_t x, std::uint32_t y, int ch) {
+  return p[4 * (y * width + x) + ch];
+}
+
+// The rules pixel by pixel with direct 3 x 3 sums over the picture as it is
+// at that moment, to hold the sliding-window code against.
+std::int32_t WindowSum(const Picture& p, std::uint32_t w, std::uint32_t x, std::uint32_t y, int ch) {
+  std::int32_t sum = 0;
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx) sum += At(p, w, x + dx, y + dy, ch);
+  return sum;
+}
+
+void ReferenceSharpen(Picture& p, std::uint32_t w, std::uint32_t h, std::int32_t s) {
+  for (std::uint32_t y = 1; y + 1 < h; ++y)
+    for (std::uint32_t x = 1; x + 1 < w; ++x)
+      for (int ch = 0; ch < 3; ++ch) {
+        const std::int64_t m = WindowSum(p, w, x, y, ch) / 9;
+        // Wrapped to 32 bits, as the pin's arithmetic is.
+        const auto v = static_cast<std::int32_t>(m + (At(p, w, x, y, ch) - m) * s);
+        p[4 * (y * w + x) + ch] = static_cast<std::uint8_t>(std::clamp<std::int32_t>(v, 0, 255));
+      }
+}
+
+void ReferenceSmooth(Picture& p, std::uint32_t w, std::uint32_t h, std::int32_t t) {
+  for (std::uint32_t y = 1; y + 1 < h; ++y)
+    for (std::uint32_t x = 1; x + 1 < w; ++x) {
+      const std::int32_t mb = WindowSum(p, w, x, y, 0) / 9;
+      bool near = true;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) near = near && std::abs(At(p, w, x + dx, y + dy, 0) - mb) < t;
+      if (!near) continue;
+      std::int32_t means[3];
+      for (int ch = 0; ch < 3; ++ch) means[ch] = WindowSum(p, w, x, y, ch) / 9;
+      for (int ch = 0; ch < 3; ++ch) p[4 * (y * w + x) + ch] = static_cast<std::uint8_t>(means[ch]);
+    }
+}
+
+TEST(BrightnessContrastTest, ChannelRuleAtItsCorners) {
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(200, 0, 50), 255);  // 266 before the clamp
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(100, 0, 50), 70);   // (10000 - 6400) / 51
+  for (int v : {0, 77, 255}) EXPECT_EQ(BrightnessContrast::AdjustChannel(v, 0, -100), 128);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(10, 0, -50), 69);  // (500 + 6400) / 100
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(0, 100, 0), 128);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(10, -1, 0), 9);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(10, -2, 0), 8);  // -256 / 100 truncates to -2
+  // Contrast 100: 128 and below to 0, 131 and above to 255.
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(128, 0, 100), 0);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(129, 0, 100), 100);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(130, 0, 100), 200);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(131, 0, 100), 255);
+  // No clamp between contrast and brightness: 374 - 20 stays above 255.
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(255, -16, 50), 255);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(0, 100, 100), 0);  // -12800 + 128
+  // 101 skips the division; above it the picture inverts.
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(130, 0, 101), 72);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(0, 0, 102), 255);
+  EXPECT_EQ(BrightnessContrast::AdjustChannel(255, 0, 102), 0);
+  // Wrapping 32-bit arithmetic: defined for any setting (the sanitiser build
+  // checks there is no overflow).
+  for (std::int32_t k : {INT_MIN, INT_MIN + 1, -101, 103, INT_MAX})
+    for (std::int32_t b : {INT_MIN, -1, INT_MAX}) BrightnessContrast::AdjustChannel(200, b, k);
+}
+
+TEST(BrightnessContrastTest, AppliesToColoursOnlyAndFollowsSettingChanges) {
+  Picture picture = Pixels({{10, 100, 200, 7}, {0, 255, 128, 250}});
+  BrightnessContrast adjust;
+  adjust.Apply(picture.data(), 2, 1, 0, 0);
+  EXPECT_EQ(picture, Pixels({{10, 100, 200, 7}, {0, 255, 128, 250}}));
+  adjust.Apply(picture.data(), 2, 1, 10, 0);  // +12
+  EXPECT_EQ(picture, Pixels({{22, 112, 212, 7}, {12, 255, 140, 250}}));
+  adjust.Apply(picture.data(), 1, 1, 0, -100);  // only the first pixel
+  EXPECT_EQ(picture, Pixels({{128, 128, 128, 7}, {12, 255, 140, 250}}));
+}
+
+TEST(SharpenPictureTest, SharpensTheCentreAgainstTheMean) {
+  Picture picture(4 * 9, 10);
+  picture[4 * 4] = 100;     // centre blue
+  picture[4 * 4 + 3] = 99;  // fourth byte left alone
+  SharpenPicture(picture.data(), 3, 3, 2);
+  EXPECT_EQ(picture[4 * 4], 180);  // m = 180 / 9 = 20; 20 + 80 * 2
+  EXPECT_EQ(picture[4 * 4 + 1], 10);
+  EXPECT_EQ(picture[4 * 4 + 3], 99);
+  for (int i : {0, 1, 2, 3, 5, 6, 7, 8}) EXPECT_EQ(picture[4 * i], 10) << i;
+}
+
+TEST(SharpenPictureTest, SeesItsAlreadySharpenedNeighbours) {
+  // With factor -1 (2m - v) the first interior pixel goes to 0, which the
+  // next one sees: its mean is 0, not 10 as in the untouched picture.
+  Picture wide(4 * 4 * 3, 0);
+  wide[4 * (1 * 4 + 1)] = 90;
+  SharpenPicture(wide.data(), 4, 3, -1);
+  EXPECT_EQ(At(wide, 4, 1, 1, 0), 0);
+  EXPECT_EQ(At(wide, 4, 2, 1, 0), 0);
+
+  Picture tall(4 * 3 * 4, 0);
+  tall[4 * (1 * 3 + 1)] = 90;
+  SharpenPicture(tall.data(), 3, 4, -1);
+  EXPECT_EQ(At(tall, 3, 1, 1, 0), 0);
+  EXPECT_EQ(At(tall, 3, 1, 2, 0), 0);
+}
+
+TEST(SmoothPictureTest, OnlyBlueDecidesAndTheThresholdIsStrict) {
+  // Blue all 50 but a corner of 59: mean 51, the corner 8 away.
+  Picture picture(4 * 9, 0);
+  for (int i = 0; i < 9; ++i) {
+    picture[4 * i] = 50;
+    picture[4 * i + 1] = static_cast<std::uint8_t>(10 * i);  // green mean 40
+  }
+  picture[0] = 59;
+  Picture unchanged = picture;
+  SmoothPicture(picture.data(), 3, 3, 8);
+  EXPECT_EQ(picture, unchanged);
+  SmoothPicture(picture.data(), 3, 3, 9);
+  EXPECT_EQ(At(picture, 3, 1, 1, 0), 51);
+  EXPECT_EQ(At(picture, 3, 1, 1, 1), 40);
+}
+
+TEST(SmoothPictureTest, SeesItsAlreadySmoothedNeighbours) {
+  // Flat blue, so every interior pixel is smoothed; the green peak spreads
+  // as 90 -> 10 -> 1, where the untouched picture would give 10 twice.
+  Picture wide(4 * 4 * 3, 0);
+  for (std::size_t i = 0; i < wide.size(); i += 4) wide[i] = 10;
+  wide[4 * (1 * 4 + 1) + 1] = 90;
+  SmoothPicture(wide.data(), 4, 3, 1);
+  EXPECT_EQ(At(wide, 4, 1, 1, 1), 10);
+  EXPECT_EQ(At(wide, 4, 2, 1, 1), 1);
+
+  Picture tall(4 * 3 * 4, 0);
+  for (std::size_t i = 0; i < tall.size(); i += 4) tall[i] = 10;
+  tall[4 * (1 * 3 + 1) + 1] = 90;
+  SmoothPicture(tall.data(), 3, 4, 1);
+  EXPECT_EQ(At(tall, 3, 1, 1, 1), 10);
+  EXPECT_EQ(At(tall, 3, 1, 2, 1), 1);
+}
+
+TEST(PictureFilterTest, MatchesTheRulesPixelByPixelOnRandomPictures) {
+  for (auto [w, h] : {std::pair{17u, 13u}, std::pair{3u, 3u}, std::pair{64u, 5u}}) {
+    for (std::int32_t s : {2, -1, 4, 1000000000}) {
+      Picture fast = RandomPicture(w, h, s + w), slow = fast;
+      SharpenPicture(fast.data(), w, h, s);
+      ReferenceSharpen(slow, w, h, s);
+      EXPECT_EQ(fast, slow) << w << "x" << h << " s=" << s;
+    }
+    for (std::int32_t t : {40, 90, 200}) {
+      // Random blue rarely passes a small threshold: narrow it around 128.
+      Picture fast = RandomPicture(w, h, t + h);
+      for (std::size_t i = 0; i < fast.size(); i += 4) fast[i] = static_cast<std::uint8_t>(100 + fast[i] % 60);
+      Picture slow = fast;
+      SmoothPicture(fast.data(), w, h, t);
+      ReferenceSmooth(slow, w, h, t);
+      EXPECT_EQ(fast, slow) << w << "x" << h << " t=" << t;
+    }
+  }
+}
+
+TEST(PictureFilterTest, ThinPicturesAndNeutralSettingsChangeNothing) {
+  for (auto [w, h] : {std::pair{1u, 5u}, std::pair{5u, 1u}, std::pair{2u, 7u}, std::pair{7u, 2u}}) {
+    const Picture original = RandomPicture(w, h, w * 10 + h);
+    Picture picture = original;
+    SharpenPicture(picture.data(), w, h, 3);
+    SmoothPicture(picture.data(), w, h, 255);
+    EXPECT_EQ(picture, original);
+  }
+  const Picture original = RandomPicture(9, 9, 1);
+  Picture picture = original;
+  SharpenPicture(picture.data(), 9, 9, 1);
+  SmoothPicture(picture.data(), 9, 9, 0);
+  SmoothPicture(picture.data(), 9, 9, -5);
+  EXPECT_EQ(picture, original);
+}
+
+TEST(EnlargePictureTest, InterpolatesBetweenSourcePixels) {
+  const Picture source = Pixels({{10, 20, 30, 7}, {20, 41, 0, 9},  //
+                                 {30, 40, 50, 1}, {0, 0, 255, 2}});
+  Picture output(4 * 4 * 4, 0xEE);
+  EnlargePicture(source.data(), 2, 2, output.data());
+  const Picture expected = Pixels({
+      {10, 20, 30, 7}, {15, 30, 15, 0}, {20, 41, 0, 9}, {20, 41, 0, 9},   // row 0
+      {20, 30, 40, 0}, {15, 25, 83, 0}, {10, 20, 127, 0}, {10, 20, 127, 0},  // average of 0 and 2
+      {30, 40, 50, 1}, {15, 20, 152, 0}, {0, 0, 255, 2}, {0, 0, 255, 2},  // row 1
+      {30, 40, 50, 1}, {15, 20, 152, 0}, {0, 0, 255, 2}, {0, 0, 255, 2},  // copy of row 2
+  });
+  EXPECT_EQ(output, expected);
+}
+
+TEST(EnlargePictureTest, OnePixelWidePicture) {
+  const Picture source = Pixels({{100, 0, 1, 5}, {0, 100, 3, 6}});
+  Picture output(4 * 2 * 4, 0xEE);
+  EnlargePicture(source.data(), 1, 2, output.data());
+  EXPECT_EQ(output, Pixels({{100, 0, 1, 5}, {100, 0, 1, 5},  //
+                            {50, 50, 2, 0}, {50, 50, 2, 0},  //
+                            {0, 100, 3, 6}, {0, 100, 3, 6},  //
+                            {0, 100, 3, 6}, {0, 100, 3, 6}}));
+}
+
+}  // namespace
+}  // namespace vesk::video

@@ -1,0 +1,227 @@
+#include "video/video_codec.h"
+
+#include <gtest/gtest.h>
+#include <xvid.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "mkrec/test_picture.h"
+#include "mkrec/xvid_encoder.h"
+#include "trace_capture.h"
+
+namespace vesk::video {
+namespace {
+
+constexpr std::uint32_t kWidth = 64;
+constexpr std::uint32_t kHeight = 48;
+
+// Compressed frames of the moving test picture, the first a key frame that
+// carries the stream header.
+std::vector<mkrec::EncodedFrame> EncodeFrames(int width, int height, int count, int keyInterval = 5) {
+  mkrec::XvidEncoder encoder;
+  mkrec::XvidSettings settings;
+  settings.width = width;
+  settings.height = height;
+  settings.keyFrameInterval = keyInterval;
+  EXPECT_TRUE(encoder.Open(settings).ok());
+  mkrec::TestPicture scene(2, width, height);
+  mkrec::I420Picture picture;
+  picture.Resize(width, height);
+  std::vector<mkrec::EncodedFrame> frames(count);
+  for (int i = 0; i < count; ++i) {
+    scene.Render(i * 0.2, picture);
+    EXPECT_TRUE(encoder.Encode(picture, frames[i]).ok());
+  }
+  return frames;
+}
+
+// xvidcore's own decode of a frame sequence with current records and one
+// call per frame, for the wrapper's pictures to be held against.
+class ReferenceDecoder {
+ public:
+  explicit ReferenceDecoder(int colourSpace) : colourSpace_(colourSpace), picture_(4 * kWidth * kHeight) {
+    xvid_gbl_init_t init{};
+    init.version = XVID_VERSION;
+    xvid_global(nullptr, XVID_GBL_INIT, &init, nullptr);
+    xvid_dec_create_t create{};
+    create.version = XVID_VERSION;
+    create.width = kWidth;
+    create.height = kHeight;
+    EXPECT_EQ(xvid_decore(nullptr, XVID_DEC_CREATE, &create, nullptr), 0);
+    handle_ = create.handle;
+  }
+  ~ReferenceDecoder() { xvid_decore(handle_, XVID_DEC_DESTROY, nullptr, nullptr); }
+
+  const std::vector<std::uint8_t>& Decode(const std::vector<std::uint8_t>& bytes) {
+    xvid_dec_frame_t frame{};
+    frame.version = XVID_VERSION;
+    frame.bitstream = const_cast<std::uint8_t*>(bytes.data());
+    frame.length = static_cast<int>(bytes.size());
+    frame.output.csp = colourSpace_;
+    frame.output.plane[0] = picture_.data();
+    frame.output.stride[0] = 4 * kWidth;
+    EXPECT_GT(xvid_decore(handle_, XVID_DEC_DECODE, &frame, nullptr), 0);
+    return picture_;
+  }
+
+ private:
+  int colourSpace_;
+  void* handle_ = nullptr;
+  std::vector<std::uint8_t> picture_;
+};
+
+AM_MEDIA_TYPE MediaType(const GUID& subtype, VIDEOINFOHEADER& format, WORD bitCount) {
+  format = {};
+  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  format.bmiHeader.biWidth = 2 * kWidth;
+  format.bmiHeader.biHeight = 2 * kHeight;
+  format.bmiHeader.biBitCount = bitCount;
+  AM_MEDIA_TYPE type{};
+  type.majortype = MEDIATYPE_Video;
+  type.subtype = subtype;
+  type.formattype = FORMAT_VideoInfo;
+  type.cbFormat = sizeof format;
+  type.pbFormat = reinterpret_cast<BYTE*>(&format);
+  return type;
+}
+
+class VideoCodecTest : public ::testing::Test {
+ protected:
+  std::uint32_t size_[2] = {kWidth, kHeight};
+  VIDEOINFOHEADER format_{};
+};
+
+TEST_F(VideoCodecTest, DecodesAsXvidcoreDoesBottomUp) {
+  const auto frames = EncodeFrames(kWidth, kHeight, 12);
+  CVideoCodec codec(size_);
+  ASSERT_TRUE(codec.HasDecoder());
+  ASSERT_EQ(codec.SetMediaType(MediaType(MEDIASUBTYPE_RGB32, format_, 32)), S_OK);
+  EXPECT_EQ(codec.ColourSpace(), static_cast<int>(0x80000040u));
+  EXPECT_EQ(codec.Stride(), static_cast<int>(4 * kWidth));
+  ReferenceDecoder flipped(XVID_CSP_BGRA | XVID_CSP_VFLIP);
+  ReferenceDecoder topDown(XVID_CSP_BGRA);
+  const std::size_t row = 4 * kWidth;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const auto& bytes = frames[i].bytes;
+    ASSERT_EQ(codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size())), bytes.size());
+    const auto& expected = flipped.Decode(bytes);
+    ASSERT_EQ(std::memcmp(codec.Picture(), expected.data(), expected.size()), 0) << "frame " << i;
+    // The first row in memory is the bottom row of the picture.
+    const auto& upright = topDown.Decode(bytes);
+    for (std::uint32_t y = 0; y < kHeight; ++y)
+      ASSERT_EQ(std::memcmp(codec.Picture() + y * row, upright.data() + (kHeight - 1 - y) * row, row), 0);
+  }
+  // The test picture is not black: something was decoded at all.
+  EXPECT_NE(std::count(codec.Picture(), codec.Picture() + row * kHeight, 0), static_cast<long>(row * kHeight));
+}
+
+TEST_F(VideoCodecTest, CountsEveryFrameGivenAndTraces) {
+  test::TraceCapture trace;
+  const auto frames = EncodeFrames(kWidth, kHeight, 2);
+  CVideoCodec codec(size_);
+  EXPECT_TRUE(trace.Saw("CVideoCodec::CVideoCodec, x=64, y=48"));
+  EXPECT_TRUE(codec.HasData());
+  ASSERT_EQ(codec.SetMediaType(MediaType(MEDIASUBTYPE_RGB32, format_, 32)), S_OK);
+  const auto& first = frames[0].bytes;
+  codec.DecodeFrame(first.data(), static_cast<std::uint32_t>(first.size()));
+  EXPECT_TRUE(trace.Saw("CVideoCodec used bytes = " + std::to_string(first.size()) + ", " +
+                        std::to_string(first.size())));
+  EXPECT_EQ(codec.DecodeFrame(first.data(), 0), 0u);  // empty input still counts
+  EXPECT_EQ(codec.FrameCount(), 2u);
+  EXPECT_EQ(codec.ByteCount(), first.size());
+  // A new media type restarts the frame count only.
+  ASSERT_EQ(codec.SetMediaType(MediaType(MEDIASUBTYPE_RGB32, format_, 32)), S_OK);
+  EXPECT_EQ(codec.FrameCount(), 0u);
+  EXPECT_EQ(codec.ByteCount(), first.size());
+  codec.ResetCounts();
+  EXPECT_EQ(codec.ByteCount(), 0u);
+}
+
+TEST_F(VideoCodecTest, MapsSubtypesAndDecodesOnlyThirtyTwoBitRgb) {
+  const auto frames = EncodeFrames(kWidth, kHeight, 1);
+  const auto& bytes = frames[0].bytes;
+  const auto length = static_cast<std::uint32_t>(bytes.size());
+  struct Case {
+    GUID subtype;
+    WORD bits;
+    int colourSpace;
+  };
+  const GUID yv12 = {0x32315659, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  const GUID uyvy = {0x59565955, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  for (const Case& c : {Case{MEDIASUBTYPE_RGB24, 24, static_cast<int>(0x80000200u)},
+                        Case{MEDIASUBTYPE_RGB565, 16, static_cast<int>(0x80000800u)},
+                        Case{MEDIASUBTYPE_RGB555, 16, static_cast<int>(0x80000400u)},
+                        Case{yv12, 12, 0x4}, Case{uyvy, 16, 0x10}}) {
+    CVideoCodec codec(size_);
+    ASSERT_EQ(codec.SetMediaType(MediaType(c.subtype, format_, c.bits)), S_OK);
+    EXPECT_EQ(codec.ColourSpace(), c.colourSpace);
+    EXPECT_EQ(codec.Stride(), static_cast<int>(c.bits / 8 * kWidth));
+    EXPECT_EQ(codec.DecodeFrame(bytes.data(), length), 0u);
+    EXPECT_EQ(codec.FrameCount(), 1u);
+    EXPECT_EQ(codec.ByteCount(), length);
+  }
+  // A 32-bit count under a planar subtype would overrun the buffer: refused.
+  CVideoCodec planar(size_);
+  ASSERT_EQ(planar.SetMediaType(MediaType(yv12, format_, 32)), S_OK);
+  EXPECT_EQ(planar.DecodeFrame(bytes.data(), length), 0u);
+}
+
+TEST_F(VideoCodecTest, RefusedMediaTypesLeaveNothingToDecodeInto) {
+  const auto frames = EncodeFrames(kWidth, kHeight, 1);
+  const auto& bytes = frames[0].bytes;
+  const GUID unknown = {0x12345678, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  AM_MEDIA_TYPE wrongFormat = MediaType(MEDIASUBTYPE_RGB32, format_, 32);
+  wrongFormat.formattype = FORMAT_WaveFormatEx;
+  AM_MEDIA_TYPE shortFormat = MediaType(MEDIASUBTYPE_RGB32, format_, 32);
+  shortFormat.cbFormat = sizeof(VIDEOINFOHEADER) - 1;
+  for (const AM_MEDIA_TYPE& type : {wrongFormat, shortFormat, MediaType(unknown, format_, 32)}) {
+    CVideoCodec codec(size_);
+    EXPECT_EQ(codec.SetMediaType(type), S_FALSE);
+    EXPECT_EQ(codec.Stride(), 0);
+    EXPECT_EQ(codec.Picture(), nullptr);
+    EXPECT_EQ(codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0u);
+  }
+  // A refusal keeps what an earlier media type set up.
+  CVideoCodec codec(size_);
+  ASSERT_EQ(codec.SetMediaType(MediaType(MEDIASUBTYPE_RGB32, format_, 32)), S_OK);
+  EXPECT_EQ(codec.SetMediaType(wrongFormat), S_FALSE);
+  EXPECT_NE(codec.Picture(), nullptr);
+  EXPECT_EQ(codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size())), bytes.size());
+  // The pin's size changed without a new media type: the buffer no longer fits.
+  size_[1] = 2 * kHeight;
+  EXPECT_EQ(codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0u);
+}
+
+TEST_F(VideoCodecTest, SurvivesForeignSizesTruncatedAndRandomInput) {
+  CVideoCodec codec(size_);
+  ASSERT_EQ(codec.SetMediaType(MediaType(MEDIASUBTYPE_RGB32, format_, 32)), S_OK);
+  // A stream of another size than the camera's.
+  for (const auto& frame : EncodeFrames(2 * kWidth, 2 * kHeight, 3, 1))
+    codec.DecodeFrame(frame.bytes.data(), static_cast<std::uint32_t>(frame.bytes.size()));
+
+  // Cut frames and noise, with and without a stream header before them.
+  const auto frames = EncodeFrames(kWidth, kHeight, 6);
+  std::mt19937 random(11);
+  for (const auto& frame : frames)
+    for (std::size_t cut : {std::size_t{1}, std::size_t{4}, frame.bytes.size() / 2, frame.bytes.size() - 1}) {
+      std::vector<std::uint8_t> bytes(frame.bytes.begin(), frame.bytes.begin() + static_cast<long>(cut));
+      EXPECT_EQ(codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(cut)), cut);
+    }
+  for (int i = 0; i < 200; ++i) {
+    std::vector<std::uint8_t> bytes(1 + random() % 3000);
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    if (i % 2) std::copy_n(frames[0].bytes.begin(), std::min<std::size_t>(40, bytes.size()), bytes.begin());
+    codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  }
+  // Still decodes a good stream afterwards.
+  ReferenceDecoder reference(XVID_CSP_BGRA | XVID_CSP_VFLIP);
+  const auto& key = frames[5].bytes;
+  codec.DecodeFrame(key.data(), static_cast<std::uint32_t>(key.size()));
+  const auto& expected = reference.Decode(key);
+  EXPECT_EQ(std::memcmp(codec.Picture(), expected.data(), expected.size()), 0);
+}
+
+}  // namespace
+}  // namespace vesk::video
