@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxvidcore-dev libcurl4-openssl-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
+  ffmpeg
 )
 
 missing=()

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 
 namespace vesk::audio {
 namespace {
@@ -15,13 +15,13 @@ constexpr std::uint16_t kFormatTagPcm = 1;
 BYTE* NewWaveFormat(const AudioChannelFormat& format) {
   auto* block = static_cast<BYTE*>(CoTaskMemAlloc(kWaveFormatSize));
   if (!block) return nullptr;
-  input::StoreLe16(block, kFormatTagPcm);
-  input::StoreLe16(block + 2, format.channels);
-  input::StoreLe32(block + 4, format.rate);
-  input::StoreLe32(block + 8, format.AverageBytesPerSecond());
-  input::StoreLe16(block + 12, format.BlockAlign());
-  input::StoreLe16(block + 14, format.bits);
-  input::StoreLe16(block + 16, 0);
+  platform::StoreLe16(block, kFormatTagPcm);
+  platform::StoreLe16(block + 2, format.channels);
+  platform::StoreLe32(block + 4, format.rate);
+  platform::StoreLe32(block + 8, format.AverageBytesPerSecond());
+  platform::StoreLe16(block + 12, format.BlockAlign());
+  platform::StoreLe16(block + 14, format.bits);
+  platform::StoreLe16(block + 16, 0);
   return block;
 }
 
@@ -66,11 +66,11 @@ HRESULT AudioPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIE
   if (!allocator || !request) return E_POINTER;
   const AM_MEDIA_TYPE& connection = connectionType();
   if (connection.cbFormat < 16 || !connection.pbFormat ||
-      input::LoadLe16(connection.pbFormat) != kFormatTagPcm)
+      platform::LoadLe16(connection.pbFormat) != kFormatTagPcm)
     return E_FAIL;
-  const std::uint32_t channels = input::LoadLe16(connection.pbFormat + 2);
-  const std::uint32_t rate = input::LoadLe32(connection.pbFormat + 4);
-  const std::uint32_t bits = input::LoadLe16(connection.pbFormat + 14);
+  const std::uint32_t channels = platform::LoadLe16(connection.pbFormat + 2);
+  const std::uint32_t rate = platform::LoadLe32(connection.pbFormat + 4);
+  const std::uint32_t bits = platform::LoadLe16(connection.pbFormat + 14);
 
   const std::uint32_t bufferSize = Format().bufferSize;
   request->cbBuffer = static_cast<LONG>(bufferSize);
@@ -103,7 +103,7 @@ HRESULT AudioPin::FillBuffer(IMediaSample* sample, input::Packet& packet) {
   }
   const bool noSound = Format().noSound;
   std::uint32_t length = packet.length;
-  if (noSound) length = packet.data && packet.length >= 2 ? input::LoadLe16(packet.data) : 0;
+  if (noSound) length = packet.data && packet.length >= 2 ? platform::LoadLe16(packet.data) : 0;
   // A packet longer than the buffer is cut to it, never written past it.
   length = std::min<std::uint32_t>(length, static_cast<std::uint32_t>(std::max<LONG>(sample->GetSize(), 0)));
 

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 #include "platform/debug_trace.h"
 
 namespace vesk::input {
 namespace {
 
+using platform::LoadLe16;
+using platform::LoadLe32;
 using platform::Trace;
 
 enum class FieldRead { kRead, kFailed, kEnded };

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 
 namespace vesk::video {
 namespace {
 
-using input::LoadLe32;
-using input::StoreLe32;
+using platform::LoadLe32;
+using platform::StoreLe32;
 
 std::uint8_t Clamp(std::int32_t v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 

@@ -10,7 +10,7 @@
 
 #include "host/counting_sink.h"
 #include "host/filter_graph.h"
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 #include "input/stream_format.h"
 #include "mkrec/stream_writer.h"
 #include "module/factory_table.h"
@@ -162,7 +162,7 @@ TEST_F(AudioPlaybackTest, EachChannelDescriptionReconnectsThePin) {
   // first sample after it as a discontinuity.
   const auto types = sink_->MediaTypes();
   ASSERT_EQ(types.size(), 3u);
-  EXPECT_EQ(input::LoadLe32(types[2].Get().pbFormat + 4), 16000u);
+  EXPECT_EQ(platform::LoadLe32(types[2].Get().pbFormat + 4), 16000u);
   EXPECT_EQ(Bytes().size(), 10u * 400);
   EXPECT_EQ(discontinuities_, 2);
   char report[2048];

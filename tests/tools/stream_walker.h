@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 #include "input/stream_format.h"
 
 namespace vesk::mkrec::testing {
@@ -26,7 +26,7 @@ inline std::vector<WalkedPacket> WalkStream(const std::vector<std::uint8_t>& byt
   while (at < bytes.size()) {
     if (bytes.size() - at < 4) return {};
     const std::uint8_t* p = bytes.data() + at;
-    const std::uint32_t word = input::LoadLe32(p);
+    const std::uint32_t word = platform::LoadLe32(p);
     WalkedPacket packet{WalkedPacket::kFragment, at, {}, 0, 0, {}};
     std::size_t head = 4;
     std::size_t length = 0;
@@ -34,12 +34,12 @@ inline std::vector<WalkedPacket> WalkStream(const std::vector<std::uint8_t>& byt
       if (bytes.size() - at < 8) return {};
       packet.kind = WalkedPacket::kDescription;
       head = 8;
-      length = input::LoadLe16(p + 4);
+      length = platform::LoadLe16(p + 4);
     } else if (word == input::kIndexPositionMark) {
       if (bytes.size() - at < 12) return {};
       packet.kind = WalkedPacket::kIndex;
-      packet.time = input::LoadLe32(p + 4);
-      packet.prevLength = input::LoadLe32(p + 8);
+      packet.time = platform::LoadLe32(p + 4);
+      packet.prevLength = platform::LoadLe32(p + 8);
       head = 12;
     } else {
       packet.fragment = input::FragmentHeader::Decode(word);

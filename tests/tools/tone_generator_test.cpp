@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 
 namespace vesk::mkrec {
 namespace {
@@ -17,8 +17,8 @@ TEST(ToneGeneratorTest, ToneHasItsFrequencyContinuesAcrossCallsAndFitsEachFormat
   EXPECT_EQ(joined, second);
   int crossings = 0;
   for (std::size_t i = 2; i < second.size(); i += 2) {
-    const auto a = static_cast<std::int16_t>(input::LoadLe16(&second[i - 2]));
-    const auto b = static_cast<std::int16_t>(input::LoadLe16(&second[i]));
+    const auto a = static_cast<std::int16_t>(platform::LoadLe16(&second[i - 2]));
+    const auto b = static_cast<std::int16_t>(platform::LoadLe16(&second[i]));
     crossings += (a < 0) != (b < 0);
   }
   EXPECT_NEAR(crossings, 880, 2);

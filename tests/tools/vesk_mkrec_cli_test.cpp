@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 #include "input/stream_format.h"
 #include "scratch_dir.h"
 
@@ -95,11 +95,11 @@ TEST(VeskMkrecCliTest, WritesTheRecordingAndSaysWhatItWrote) {
   const std::string bytes = Slurp(out);
   ASSERT_GT(bytes.size(), 8u);
   const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
-  EXPECT_EQ(input::LoadLe32(p), input::kChannelDescriptionMark);
-  const std::size_t index = 8 + input::LoadLe16(p + 4);
+  EXPECT_EQ(platform::LoadLe32(p), input::kChannelDescriptionMark);
+  const std::size_t index = 8 + platform::LoadLe16(p + 4);
   ASSERT_GT(bytes.size(), index + 8);
-  EXPECT_EQ(input::LoadLe32(p + index), input::kIndexPositionMark);
-  EXPECT_EQ(input::LoadLe32(p + index + 4), 1796472001u);
+  EXPECT_EQ(platform::LoadLe32(p + index), input::kIndexPositionMark);
+  EXPECT_EQ(platform::LoadLe32(p + index + 4), 1796472001u);
   EXPECT_NE(run.out.find(std::to_string(bytes.size()) + " bytes"), std::string::npos) << run.out;
 }
 

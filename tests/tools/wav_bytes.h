@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 
 namespace vesk::mkrec::testing {
 
@@ -12,7 +12,7 @@ inline void AppendChunk(std::vector<std::uint8_t>& file, const char* id,
                         const std::vector<std::uint8_t>& body) {
   file.insert(file.end(), id, id + 4);
   file.resize(file.size() + 4);
-  input::StoreLe32(file.data() + file.size() - 4, static_cast<std::uint32_t>(body.size()));
+  platform::StoreLe32(file.data() + file.size() - 4, static_cast<std::uint32_t>(body.size()));
   file.insert(file.end(), body.begin(), body.end());
   if (body.size() % 2) file.push_back(0);
 }
@@ -21,12 +21,12 @@ inline std::vector<std::uint8_t> FmtChunk(std::uint16_t tag, std::uint16_t chann
                                           std::uint32_t rate, std::uint16_t bits) {
   std::vector<std::uint8_t> fmt(16);
   const auto align = static_cast<std::uint16_t>(channels * bits / 8);
-  input::StoreLe16(&fmt[0], tag);
-  input::StoreLe16(&fmt[2], channels);
-  input::StoreLe32(&fmt[4], rate);
-  input::StoreLe32(&fmt[8], rate * align);
-  input::StoreLe16(&fmt[12], align);
-  input::StoreLe16(&fmt[14], bits);
+  platform::StoreLe16(&fmt[0], tag);
+  platform::StoreLe16(&fmt[2], channels);
+  platform::StoreLe32(&fmt[4], rate);
+  platform::StoreLe32(&fmt[8], rate * align);
+  platform::StoreLe16(&fmt[12], align);
+  platform::StoreLe16(&fmt[14], bits);
   return fmt;
 }
 

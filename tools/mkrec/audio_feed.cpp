@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 #include "mkrec/wav_reader.h"
 
 namespace vesk::mkrec {
@@ -30,7 +30,7 @@ std::vector<std::uint8_t> AudioFeed::NextPacket(std::size_t frames) {
   if (nosnd_) {
     // The size limit is the composer's to check; here it must already fit.
     std::vector<std::uint8_t> payload(2);
-    input::StoreLe16(payload.data(), static_cast<std::uint16_t>(size));
+    platform::StoreLe16(payload.data(), static_cast<std::uint16_t>(size));
     return payload;
   }
   return tone_ ? tone_->Next(frames) : NextWavBytes(size);

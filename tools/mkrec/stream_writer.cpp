@@ -4,12 +4,12 @@
 
 #include <algorithm>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 
 namespace vesk::mkrec {
 
-using input::StoreLe16;
-using input::StoreLe32;
+using platform::StoreLe16;
+using platform::StoreLe32;
 
 FileSink::FileSink(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {}
 

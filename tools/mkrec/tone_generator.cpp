@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 
 namespace vesk::mkrec {
 
@@ -28,7 +28,7 @@ std::vector<std::uint8_t> ToneGenerator::Next(std::size_t frames) {
     for (std::uint32_t channel = 0; channel < format_.channels; ++channel) {
       if (format_.bits == 16) {
         const auto sample = static_cast<std::int16_t>(std::lround(value * 32767.0));
-        input::StoreLe16(out, static_cast<std::uint16_t>(sample));
+        platform::StoreLe16(out, static_cast<std::uint16_t>(sample));
         out += 2;
       } else {
         *out++ = static_cast<std::uint8_t>(128 + std::lround(value * 127.0));

@@ -4,12 +4,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "input/little_endian.h"
+#include "platform/little_endian.h"
 
 namespace vesk::mkrec {
 
-using input::LoadLe16;
-using input::LoadLe32;
+using platform::LoadLe16;
+using platform::LoadLe32;
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace vesk::input {
+namespace vesk::platform {
 
 inline std::uint16_t LoadLe16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -26,4 +26,4 @@ inline void StoreLe32(std::uint8_t* p, std::uint32_t v) {
   p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
-}  // namespace vesk::input
+}  // namespace vesk::platform
