@@ -225,5 +225,33 @@ TEST(EnlargePictureTest, OnePixelWidePicture) {
                             {0, 100, 3, 6}, {0, 100, 3, 6}}));
 }
 
+TEST(EnlargePictureTest, MatchesTheRulesPixelByPixelOnRandomPictures) {
+  // Odd and even widths: the pixels are taken two at a time where they can be.
+  for (std::uint32_t w : {1u, 2u, 3u, 4u, 5u, 8u, 9u, 17u}) {
+    const std::uint32_t h = 3 + w % 4;
+    const Picture source = RandomPicture(w, h, 7 * w + h);
+    Picture output(16u * w * h, 0xEE);
+    EnlargePicture(source.data(), w, h, output.data());
+    const std::uint32_t ow = 2 * w;
+    auto out = [&](std::uint32_t x, std::uint32_t y, int ch) { return output[4 * (y * ow + x) + ch]; };
+    for (std::uint32_t y = 0; y < h; ++y)
+      for (std::uint32_t x = 0; x < w; ++x)
+        for (int ch = 0; ch < 4; ++ch) {
+          const std::uint8_t here = At(source, w, x, y, ch);
+          const std::uint8_t right = x + 1 < w ? At(source, w, x + 1, y, ch) : here;
+          ASSERT_EQ(out(2 * x, 2 * y, ch), here) << w << " " << x << "," << y;
+          const std::uint8_t between = x + 1 < w ? (ch == 3 ? 0 : (here + right) / 2) : here;
+          ASSERT_EQ(out(2 * x + 1, 2 * y, ch), between) << w << " " << x << "," << y;
+        }
+    for (std::uint32_t y = 0; y + 1 < h; ++y)
+      for (std::uint32_t x = 0; x < ow; ++x)
+        for (int ch = 0; ch < 4; ++ch)
+          ASSERT_EQ(out(x, 2 * y + 1, ch), ch == 3 ? 0 : (out(x, 2 * y, ch) + out(x, 2 * y + 2, ch)) / 2)
+              << w << " " << x << "," << y;
+    for (std::uint32_t x = 0; x < ow; ++x)
+      for (int ch = 0; ch < 4; ++ch) ASSERT_EQ(out(x, 2 * h - 1, ch), out(x, 2 * h - 2, ch));
+  }
+}
+
 }  // namespace
 }  // namespace vesk::video
