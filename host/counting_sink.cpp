@@ -100,7 +100,7 @@ HRESULT CountingSink::OnReceive(IMediaSample& sample) {
   bytes_ += sample.GetActualDataLength();
   changed_.notify_all();
   const long interruptions = interruptions_;
-  changed_.wait(lock, [&] { return !holding_ || interruptions_ != interruptions; });
+  changed_.wait(lock, [&] { return !holding_ || interruptions_ != interruptions || Interrupted(); });
   return S_OK;
 }
 

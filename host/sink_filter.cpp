@@ -226,4 +226,9 @@ void SinkFilter::NotifyComplete() {
   if (events) events->Notify(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
 }
 
+bool SinkFilter::Interrupted() const {
+  std::lock_guard lock(state_mutex_);
+  return state_ == State_Stopped || flushing_;
+}
+
 }  // namespace vesk::host

@@ -70,6 +70,9 @@ class SinkFilter : public IBaseFilter {
   // Stop or a flush begins: a sink waiting inside OnReceive must return now.
   // Called without the stream lock, from another thread than the streaming one.
   virtual void Interrupt();
+  // True while the sink is stopped or flushing: a sample held in OnReceive
+  // must let go then, even if it started waiting after the Interrupt call.
+  bool Interrupted() const;
 
  private:
   friend class InputPin;

@@ -75,6 +75,7 @@ Player::~Player() {
   settings_.Reset();
   filter_.Reset();
   audioSink_.Reset();
+  wavWriter_.Reset();
   graph_.Reset();
 }
 
@@ -98,7 +99,8 @@ HRESULT Player::BuildGraph(std::string* error) {
   if (options_.audioOut.empty()) {
     audioSink_ = ComPtr<IBaseFilter>(host::NullSink::Create().Get());
   } else {
-    audioSink_ = ComPtr<IBaseFilter>(host::WavWriterSink::Create(options_.audioOut).Get());
+    wavWriter_ = host::WavWriterSink::Create(options_.audioOut);
+    audioSink_ = ComPtr<IBaseFilter>(wavWriter_.Get());
   }
   graph_->AddFilter(audioSink_.Get(), u"Audio sink");
   ComPtr<IPin> audioOut, audioIn;
@@ -170,6 +172,14 @@ int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
   }
   if (progressShown_) ShowProgress(true);
   graph_->Stop();
+  if (wavWriter_ && FAILED(wavWriter_->Status())) {
+    *error = options_.audioOut + ": cannot be written";
+    return 1;
+  }
+  if (wavWriter_ && !std::filesystem::exists(options_.audioOut)) {
+    *error = options_.location + ": no audio was played, so " + options_.audioOut + " was not written";
+    return 1;
+  }
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "apps/vesk-play/play_options.h"
 #include "host/filter_graph.h"
 #include "host/module_loader.h"
+#include "host/wav_writer_sink.h"
 #include "vesk/com_ptr.h"
 #include "vesk/splitter_settings.h"
 
@@ -37,6 +38,7 @@ class Player {
   ComPtr<IBaseFilter> filter_;
   ComPtr<ISplitterSettings> settings_;
   ComPtr<IBaseFilter> audioSink_;
+  ComPtr<host::WavWriterSink> wavWriter_;  // the audio sink when a WAV file is asked for
   bool progressShown_ = false;
 };
 

@@ -1,0 +1,324 @@
+// vesk-play as a user runs it: a subprocess with its exit status, its output
+// and the files it writes.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/little_endian.h"
+#include "input/stream_format.h"
+#include "mkrec/recording_composer.h"
+#include "mkrec/stream_writer.h"
+#include "test_http_server.h"
+
+extern char** environ;
+
+namespace vesk::play {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Long enough for a sanitizer build on a busy machine; a hang ends here.
+constexpr auto kRunLimit = std::chrono::seconds(90);
+
+struct Outcome {
+  int exitCode = -1;  // -1: killed by a signal or by the time limit
+  bool hung = false;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class Scratch {
+ public:
+  Scratch() {
+    std::string pattern = ::testing::TempDir() + "vesk-play-XXXXXX";
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+Outcome RunPlayer(const Scratch& dir, std::vector<std::string> args) {
+  const std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  args.insert(args.begin(), VESK_PLAY_PATH);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  Outcome run;
+  pid_t pid = 0;
+  const int spawned = ::posix_spawn(&pid, VESK_PLAY_PATH, &files, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << VESK_PLAY_PATH;
+    return run;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      run.hung = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!run.hung && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  run.out = Slurp(outPath);
+  run.err = Slurp(errPath);
+  return run;
+}
+
+// What the failures must look like: one line naming the program, status 1.
+void ExpectOneLineFailure(const Outcome& run, const std::string& about) {
+  EXPECT_FALSE(run.hung) << about;
+  EXPECT_EQ(run.exitCode, 1) << about << "\n" << run.err;
+  EXPECT_EQ(run.err.rfind("vesk-play:", 0), 0u) << about << "\n" << run.err;
+  EXPECT_TRUE(!run.err.empty() && run.err.find('\n') == run.err.size() - 1) << about << "\n" << run.err;
+}
+
+// Two 16-bit audio channels (8 and 9) with patterns that never meet: channel
+// 8's bytes stay below 0x80, channel 9's above, and the packet sizes differ.
+// An index position opens each second.
+constexpr std::uint32_t kStart = 1796472001;  // 05/12/26 12:00:01 UTC
+constexpr int kSeconds = 6;
+
+Bytes Pcm(int channel, int second) {
+  Bytes bytes(channel == 0 ? 320 : 480);
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = channel == 0 ? static_cast<std::uint8_t>((second * 31 + i) % 128)
+                            : static_cast<std::uint8_t>(0x80 | ((second * 17 + i) % 128));
+  return bytes;
+}
+
+void WriteTwoChannelRecording(const std::string& path) {
+  mkrec::FileSink file(path);
+  mkrec::StreamWriter writer(file);
+  writer.ChannelDescription(mkrec::ConfigurationBuilder("DVR")
+                                .Channel(8, input::kChannelAudio, "PCM", "left", "rate=8000 bits=16")
+                                .Channel(9, input::kChannelAudio, "PCM", "right", "rate=8000 bits=16")
+                                .End()
+                                .bytes());
+  for (int second = 0; second < kSeconds; ++second) {
+    writer.IndexPosition(kStart + second);
+    writer.DataPacket(8, Pcm(0, second));
+    writer.DataPacket(9, Pcm(1, second));
+  }
+  ASSERT_TRUE(file.Close());
+}
+
+Bytes Expected(int fromSecond, std::vector<int> channels) {
+  Bytes bytes;
+  for (int second = fromSecond; second < kSeconds; ++second) {
+    for (int channel : channels) {
+      const Bytes pcm = Pcm(channel, second);
+      bytes.insert(bytes.end(), pcm.begin(), pcm.end());
+    }
+  }
+  return bytes;
+}
+
+struct Wav {
+  std::uint16_t channels = 0;
+  std::uint32_t rate = 0;
+  std::uint16_t bits = 0;
+  Bytes data;
+};
+
+// Walks the chunks; fails the test when the file is not a well-formed WAV.
+Wav ReadWav(const std::string& path) {
+  const std::string file = Slurp(path);
+  const auto* p = reinterpret_cast<const std::uint8_t*>(file.data());
+  Wav wav;
+  EXPECT_GE(file.size(), 12u) << path;
+  if (file.size() < 12) return wav;
+  EXPECT_EQ(file.compare(0, 4, "RIFF"), 0);
+  EXPECT_EQ(file.compare(8, 4, "WAVE"), 0);
+  EXPECT_EQ(platform::LoadLe32(p + 4), file.size() - 8);
+  for (std::size_t at = 12; at + 8 <= file.size();) {
+    const std::string id = file.substr(at, 4);
+    const std::size_t size = platform::LoadLe32(p + at + 4);
+    if (at + 8 + size > file.size()) {
+      ADD_FAILURE() << "chunk " << id << " runs past the end of " << path;
+      break;
+    }
+    if (id == "fmt " && size >= 16) {
+      EXPECT_EQ(platform::LoadLe16(p + at + 8), 1);  // PCM
+      wav.channels = platform::LoadLe16(p + at + 10);
+      wav.rate = platform::LoadLe32(p + at + 12);
+      wav.bits = platform::LoadLe16(p + at + 22);
+    } else if (id == "data") {
+      wav.data.assign(p + at + 8, p + at + 8 + size);
+    }
+    at += 8 + size + size % 2;
+  }
+  return wav;
+}
+
+TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
+  Scratch dir;
+  const Outcome help = RunPlayer(dir, {"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("usage: vesk-play", 0), 0u) << help.out;
+  EXPECT_TRUE(help.err.empty()) << help.err;
+
+  const std::string notRecording = dir.File("notes.vsk");
+  std::ofstream(notRecording) << "shopping list: milk, bread, a new hard disk\n";
+
+  // A port bound but never listening refuses every connection.
+  const int closed = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(closed, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::getsockname(closed, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string refusing = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x";
+
+  test::TestHttpServer::Script notFound;
+  notFound.answer = test::TestHttpServer::Answer::kNotFound;
+  test::TestHttpServer missing(notFound);
+  ASSERT_NE(missing.Port(), 0);
+
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--bogus", notRecording},
+      {"--seek"},
+      {"--seek", "soon", notRecording},
+      {"--audio-channel", "left", notRecording},
+      {"--headless", dir.File("no-such.vsk")},
+      {"--headless", notRecording},
+      {"--info", notRecording},
+      {"--headless", refusing},
+      {"--headless", missing.Url()},
+  };
+  for (const auto& args : cases) {
+    std::string shown;
+    for (const auto& arg : args) shown += arg + " ";
+    ExpectOneLineFailure(RunPlayer(dir, args), shown);
+  }
+  ::close(closed);
+}
+
+TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
+  Scratch dir;
+  const std::string path = dir.File("composed.vsk");
+  mkrec::RecordingPlan plan;
+  plan.deviceName = "Склад 2";
+  plan.startTime = kStart;
+  plan.durationSeconds = 4;
+  mkrec::CameraPlan camera;
+  camera.slot = 1;
+  camera.width = 64;
+  camera.height = 48;
+  plan.cameras = {camera};
+  mkrec::AudioPlan audio;
+  audio.format.rate = 11025;
+  audio.format.bits = 16;
+  plan.audio = {audio};
+  {
+    mkrec::FileSink file(path);
+    mkrec::StreamWriter writer(file);
+    mkrec::RecordingComposer composer(plan);
+    ASSERT_TRUE(composer.Write(writer).ok());
+    ASSERT_TRUE(file.Close());
+  }
+
+  const Outcome run = RunPlayer(dir, {"--info", path});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(run.err.empty()) << run.err;
+  // In this order; the index positions are one a second from the start.
+  std::size_t at = 0;
+  for (const char* line : {"Device name: Склад 2\n", "Number of video channels: 1\n",
+                           "Number of audio channels: 1\n", "Audio configuration: 1, 11025, 16\n",
+                           "0x1: Video Channel; Name: Camera 1", "0x8: Audio Channel; Name: Audio 8",
+                           "Start time: 05/12/26 12:00:01\n", "End time: 05/12/26 12:00:04\n",
+                           "Duration: 3 seconds\n"}) {
+    const std::size_t found = run.out.find(line, at);
+    EXPECT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << run.out;
+    if (found != std::string::npos) at = found;
+  }
+  EXPECT_EQ(run.out.find('\r'), std::string::npos);
+}
+
+class VeskPlayAudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteTwoChannelRecording(recording_); }
+
+  // Plays the recording headless into a WAV file and returns it.
+  Wav Play(std::vector<std::string> options) {
+    std::filesystem::remove(wav_);
+    options.insert(options.begin(), {"--headless", "--audio-out", wav_});
+    options.push_back(recording_);
+    const Outcome run = RunPlayer(dir_, options);
+    EXPECT_FALSE(run.hung);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    EXPECT_NE(run.out.find(wav_), std::string::npos) << run.out;
+    return ReadWav(wav_);
+  }
+
+  Scratch dir_;
+  const std::string recording_ = dir_.File("two.vsk");
+  const std::string wav_ = dir_.File("out.wav");
+};
+
+TEST_F(VeskPlayAudioTest, WritesTheActiveChannelUnchanged) {
+  const Wav first = Play({});
+  EXPECT_EQ(first.channels, 1);
+  EXPECT_EQ(first.rate, 8000u);
+  EXPECT_EQ(first.bits, 16);
+  EXPECT_EQ(first.data, Expected(0, {0}));
+
+  EXPECT_EQ(Play({"--audio-channel", "1"}).data, Expected(0, {1}));
+  EXPECT_EQ(Play({"--audio-channel", "all"}).data, Expected(0, {0, 1}));
+}
+
+TEST_F(VeskPlayAudioTest, MuteKeepsTheLengthAndSeekStartsAtTheIndexEntry) {
+  EXPECT_EQ(Play({"--mute", "--audio-channel", "1"}).data, Bytes(Expected(0, {1}).size(), 0));
+  // 3.7 seconds in: the index position of second 3 is the one at or before.
+  EXPECT_EQ(Play({"--seek", "3.7"}).data, Expected(3, {0}));
+  EXPECT_EQ(Play({"--seek", "0", "--audio-channel", "all"}).data, Expected(0, {0, 1}));
+}
+
+TEST_F(VeskPlayAudioTest, AWavFileThatCannotBeWrittenIsAFailure) {
+  ExpectOneLineFailure(
+      RunPlayer(dir_, {"--headless", "--audio-out", dir_.File("missing/out.wav"), recording_}),
+      "unwritable --audio-out");
+}
+
+}  // namespace
+}  // namespace vesk::play
