@@ -13,6 +13,8 @@
 #include "video/brightness_contrast.h"
 #include "video/picture_adjustments.h"
 
+#include "ratio_reporter.h"
+
 namespace {
 
 using namespace vesk;
@@ -78,34 +80,17 @@ BENCHMARK(Sharpen);
 BENCHMARK(Smooth);
 BENCHMARK(Enlarge);
 
-// Prints the usual table and remembers each benchmark's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration) seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  double Time(const std::string& name) const {
-    auto it = seconds_.find(name);
-    return it == seconds_.end() ? 0.0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double copy = reporter.Time("Memcpy");
+  const double copy = reporter.Seconds("Memcpy");
   if (copy > 0) {
     std::printf("\n");
     for (const char* name : {"BrightnessContrast", "Sharpen", "Smooth", "Enlarge"})
-      std::printf("%-18s / memcpy: %.2f\n", name, reporter.Time(name) / copy);
+      std::printf("%-18s / memcpy: %.2f\n", name, reporter.Seconds(name) / copy);
   }
   benchmark::Shutdown();
   return 0;

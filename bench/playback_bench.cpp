@@ -20,6 +20,8 @@
 #include "mkrec/recording_composer.h"
 #include "vesk/splitter_settings.h"
 
+#include "ratio_reporter.h"
+
 namespace {
 
 using namespace vesk;
@@ -120,31 +122,12 @@ void Playback(benchmark::State& state) {
 BENCHMARK(PlainRead)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(Playback)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
-// Prints the usual table and remembers each benchmark's wall seconds per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-        seconds_[run.run_name.function_name] =
-            run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-  }
-  double Seconds(const std::string& name) const {
-    auto it = seconds_.find(name);
-    return it == seconds_.end() ? 0.0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RecordingPath();  // written before timing starts, and left in the page cache
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   // One more session, untimed, to show the figures are for every packet played.

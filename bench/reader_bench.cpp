@@ -17,6 +17,8 @@
 #include "input/stream_format.h"
 #include "mkrec/stream_writer.h"
 
+#include "ratio_reporter.h"
+
 namespace {
 
 using namespace vesk;
@@ -98,36 +100,18 @@ BENCHMARK(PlainRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(HeaderOnlyScan)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(FullRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Prints the usual table and remembers each benchmark's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration)
-        seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
-  }
-  double Time(const std::string& name) const {
-    auto it = seconds_.find(name);
-    return it == seconds_.end() ? 0.0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RecordingPath();  // written before timing starts, and left in the page cache
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double plain = reporter.Time("PlainRead/min_time:2.000");
+  const double plain = reporter.Seconds("PlainRead");
   if (plain > 0) {
     std::printf("\nheader-only scan / plain read: %.3f\n",
-                reporter.Time("HeaderOnlyScan/min_time:2.000") / plain);
-    std::printf("full read / plain read:        %.3f\n", reporter.Time("FullRead/min_time:2.000") / plain);
+                reporter.Seconds("HeaderOnlyScan") / plain);
+    std::printf("full read / plain read:        %.3f\n", reporter.Seconds("FullRead") / plain);
   }
   std::filesystem::remove(RecordingPath());
   benchmark::Shutdown();

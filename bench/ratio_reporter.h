@@ -1,0 +1,34 @@
+// Prints the usual benchmark table and remembers each benchmark's wall time
+// per iteration, so a program can print ratios against a baseline measured
+// in the same run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vesk::bench {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+        seconds_[run.run_name.function_name] =
+            run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+  }
+
+  // Seconds per iteration of the benchmark function of that name; 0 if it did not run.
+  double Seconds(const std::string& name) const {
+    auto it = seconds_.find(name);
+    return it == seconds_.end() ? 0.0 : it->second;
+  }
+
+ private:
+  std::map<std::string, double> seconds_;
+};
+
+}  // namespace vesk::bench
