@@ -13,13 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "host/counting_sink.h"
-#include "host/filter_graph.h"
+#include "audio_graph.h"
 #include "input/stream_format.h"
 #include "mkrec/stream_writer.h"
-#include "module/factory_table.h"
 #include "test_http_server.h"
-#include "vesk/splitter_settings.h"
 
 namespace vesk {
 namespace {
@@ -67,7 +64,7 @@ void ReturnsWithin(std::chrono::seconds limit, const char* what, std::function<v
 class HttpPlaybackTest : public ::testing::Test {
  protected:
   ~HttpPlaybackTest() override {
-    if (graph_) ReturnsWithin(kStopLimit, "Stop", [this] { graph_->Stop(); });
+    if (audio_.graph) ReturnsWithin(kStopLimit, "Stop", [this] { audio_.graph->Stop(); });
     server_.reset();
   }
 
@@ -94,43 +91,12 @@ class HttpPlaybackTest : public ::testing::Test {
   }
 
   void Build() {
-    HRESULT hr = E_FAIL;
-    IUnknown* created = module::FindFactoryEntry(CLSID_SplitterFilter)->create(nullptr, &hr);
-    ASSERT_EQ(hr, S_OK);
-    ASSERT_EQ(created->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(filter_.GetAddressOf())), S_OK);
-    graph_ = host::FilterGraph::Create();
-    ASSERT_EQ(graph_->AddFilter(filter_.Get(), u"live source"), S_OK);
-    ComPtr<IFileSourceFilter> source;
-    ASSERT_EQ(filter_.As(IID_IFileSourceFilter, &source), S_OK);
-    const std::string url = "http://127.0.0.1:" + std::to_string(server_->Port()) + "/live";
-    const std::u16string name(url.begin(), url.end());
-    ASSERT_EQ(source->Load(name.c_str(), nullptr), S_OK);
-
-    sink_ = host::CountingSink::Create();
-    sink_->SetSampleHook([this](IMediaSample& sample) {
-      BYTE* data = nullptr;
-      sample.GetPointer(&data);
-      std::lock_guard lock(bytesLock_);
-      bytes_.insert(bytes_.end(), data, data + sample.GetActualDataLength());
-    });
-    ASSERT_EQ(graph_->AddFilter(sink_.Get(), u"sink"), S_OK);
-    ComPtr<IPin> audio;
-    ASSERT_EQ(filter_->FindPin(u"Audio", audio.GetAddressOf()), S_OK);
-    ASSERT_EQ(graph_->ConnectDirect(audio.Get(), sink_->Pin(), nullptr), S_OK);
-  }
-
-  Bytes Received() {
-    std::lock_guard lock(bytesLock_);
-    return bytes_;
+    ASSERT_NO_FATAL_FAILURE(audio_.Build("http://127.0.0.1:" + std::to_string(server_->Port()) + "/live"));
   }
 
   std::vector<std::uint64_t> packetAt_;
   std::unique_ptr<test::TestHttpServer> server_;
-  ComPtr<IBaseFilter> filter_;
-  ComPtr<host::FilterGraph> graph_;
-  ComPtr<host::CountingSink> sink_;
-  std::mutex bytesLock_;  // guards bytes_
-  Bytes bytes_;
+  test::AudioGraph audio_;
 };
 
 TEST_F(HttpPlaybackTest, ARecorderThatPausesInsideAPacketLosesNothing) {
@@ -143,12 +109,12 @@ TEST_F(HttpPlaybackTest, ARecorderThatPausesInsideAPacketLosesNothing) {
   Serve(std::move(script));
   Build();
 
-  ASSERT_EQ(graph_->Run(), S_OK);
+  ASSERT_EQ(audio_.graph->Run(), S_OK);
   EXPECT_TRUE(server_->WaitUntilHeld(kPlayLimit));
-  ASSERT_TRUE(graph_->WaitForCompletion(kPlayLimit));
-  EXPECT_EQ(Received(), PcmOfSeconds(kSeconds));
-  EXPECT_EQ(sink_->Samples(), kSeconds);
-  EXPECT_EQ(sink_->EndOfStreams(), 1);
+  ASSERT_TRUE(audio_.graph->WaitForCompletion(kPlayLimit));
+  EXPECT_EQ(audio_.Bytes(), PcmOfSeconds(kSeconds));
+  EXPECT_EQ(audio_.sink->Samples(), kSeconds);
+  EXPECT_EQ(audio_.sink->EndOfStreams(), 1);
 }
 
 TEST_F(HttpPlaybackTest, ABrokenConnectionEndsTheStream) {
@@ -158,11 +124,11 @@ TEST_F(HttpPlaybackTest, ABrokenConnectionEndsTheStream) {
   Serve(std::move(script));
   Build();
 
-  ASSERT_EQ(graph_->Run(), S_OK);
-  ASSERT_TRUE(graph_->WaitForCompletion(kPlayLimit));
+  ASSERT_EQ(audio_.graph->Run(), S_OK);
+  ASSERT_TRUE(audio_.graph->WaitForCompletion(kPlayLimit));
   // The packets that arrived whole, and nothing of the broken one.
-  EXPECT_EQ(Received(), PcmOfSeconds(5));
-  EXPECT_EQ(sink_->EndOfStreams(), 1);
+  EXPECT_EQ(audio_.Bytes(), PcmOfSeconds(5));
+  EXPECT_EQ(audio_.sink->EndOfStreams(), 1);
 }
 
 TEST_F(HttpPlaybackTest, StopReleasesAReadBlockedOnTheNetworkAndPlayingStartsAfresh) {
@@ -172,16 +138,16 @@ TEST_F(HttpPlaybackTest, StopReleasesAReadBlockedOnTheNetworkAndPlayingStartsAfr
   Serve(std::move(script));
   Build();
 
-  ASSERT_EQ(graph_->Run(), S_OK);
+  ASSERT_EQ(audio_.graph->Run(), S_OK);
   ASSERT_TRUE(server_->WaitUntilHeld(kPlayLimit));
-  ReturnsWithin(kStopLimit, "Stop during a blocked read", [this] { EXPECT_EQ(graph_->Stop(), S_OK); });
-  EXPECT_EQ(sink_->Samples(), 0);
+  ReturnsWithin(kStopLimit, "Stop during a blocked read", [this] { EXPECT_EQ(audio_.graph->Stop(), S_OK); });
+  EXPECT_EQ(audio_.sink->Samples(), 0);
 
   // The next run makes a new request, which the server answers in full.
-  ASSERT_EQ(graph_->Run(), S_OK);
-  ASSERT_TRUE(graph_->WaitForCompletion(kPlayLimit));
-  EXPECT_EQ(Received(), PcmOfSeconds(kSeconds));
-  EXPECT_EQ(sink_->EndOfStreams(), 1);
+  ASSERT_EQ(audio_.graph->Run(), S_OK);
+  ASSERT_TRUE(audio_.graph->WaitForCompletion(kPlayLimit));
+  EXPECT_EQ(audio_.Bytes(), PcmOfSeconds(kSeconds));
+  EXPECT_EQ(audio_.sink->EndOfStreams(), 1);
 }
 
 }  // namespace
