@@ -1,4 +1,4 @@
-#include "platform/avi_writer.h"
+#include "vesk/avi_writer.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,7 +9,8 @@
 
 #include "platform/little_endian.h"
 
-namespace vesk::platform {
+namespace vesk {
+using namespace platform;  // the little-endian helpers
 namespace {
 
 
@@ -119,17 +120,17 @@ AviWriter::AviWriter(std::uint64_t size_limit)
 AviWriter::~AviWriter() { Close(); }
 
 bool AviWriter::IsOpen() const {
-  CriticalSection::Guard guard(lock_);
+  std::lock_guard guard(lock_);
   return fd_ >= 0;
 }
 
 std::uint32_t AviWriter::FrameCount() const {
-  CriticalSection::Guard guard(lock_);
+  std::lock_guard guard(lock_);
   return static_cast<std::uint32_t>(index_.size());
 }
 
 HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format) {
-  CriticalSection::Guard guard(lock_);
+  std::lock_guard guard(lock_);
   if (fd_ >= 0) Finalise();
   if (format.biWidth <= 0 || format.biHeight == 0) return E_INVALIDARG;
 
@@ -151,7 +152,7 @@ HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format)
 }
 
 HRESULT AviWriter::Write(const void* data, std::uint32_t size) {
-  CriticalSection::Guard guard(lock_);
+  std::lock_guard guard(lock_);
   if (fd_ < 0) return E_UNEXPECTED;
   if (data == nullptr && size != 0) return E_POINTER;
 
@@ -182,7 +183,7 @@ HRESULT AviWriter::Write(const void* data, std::uint32_t size) {
 }
 
 HRESULT AviWriter::Close() {
-  CriticalSection::Guard guard(lock_);
+  std::lock_guard guard(lock_);
   if (fd_ < 0) return S_FALSE;
   return Finalise();
 }
@@ -274,4 +275,4 @@ HRESULT AviWriter::Finalise() {
   return first_failure;
 }
 
-}  // namespace vesk::platform
+}  // namespace vesk

@@ -1,4 +1,4 @@
-#include "platform/avi_writer.h"
+#include "vesk/avi_writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -1,16 +1,16 @@
-// Writes a recording as an AVI (RIFF) file with one uncompressed video stream:
+// Writes pictures as an AVI (RIFF) file with one uncompressed video stream:
 // the header lists, one '00db' chunk per frame and an 'idx1' index of key frames.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "platform/critical_section.h"
 #include "vesk/com.h"
 #include "vesk/dshow.h"
 
-namespace vesk::platform {
+namespace vesk {
 
 // Returned by Write when the frame would take the file past its size limit. The
 // file has been finalised and closed with the frames written before.
@@ -53,11 +53,11 @@ class AviWriter {
   const std::uint64_t size_limit_;
   // Guards everything below: frames come from the composing thread while the
   // settings thread may stop the recording.
-  mutable CriticalSection lock_;
+  mutable std::mutex lock_;
   int fd_ = -1;
   std::uint64_t end_ = 0;  // bytes written so far
   std::uint32_t largest_frame_ = 0;
   std::vector<IndexEntry> index_;
 };
 
-}  // namespace vesk::platform
+}  // namespace vesk
