@@ -10,24 +10,36 @@
 namespace vesk::filter {
 
 SplitterFilter* SplitterFilter::Create(IUnknown* outer, const AudioPinMaker& makeAudioPin,
-                                       HRESULT* result) {
+                                       const VideoPinMaker& makeVideoPin, HRESULT* result) {
   SplitterFilter* filter = nullptr;
   try {
-    filter = new SplitterFilter(outer, makeAudioPin);
+    filter = new SplitterFilter(outer, makeAudioPin, makeVideoPin);
   } catch (const std::bad_alloc&) {
     if (result) *result = E_OUTOFMEMORY;
     return nullptr;
   }
-  if (result) *result = filter->audioPin_ ? S_OK : E_OUTOFMEMORY;
+  HRESULT made = S_OK;
+  if (!filter->audioPin_) made = E_OUTOFMEMORY;
+  else if (!filter->videoPin_) made = FAILED(filter->videoPinResult_) ? filter->videoPinResult_ : E_OUTOFMEMORY;
+  if (FAILED(made)) {
+    // Nothing holds a reference yet: the filter goes at once.
+    filter->NonDelegatingUnknown()->AddRef();
+    filter->NonDelegatingUnknown()->Release();
+    filter = nullptr;
+  }
+  if (result) *result = made;
   return filter;
 }
 
-SplitterFilter::SplitterFilter(IUnknown* outer, const AudioPinMaker& makeAudioPin)
+SplitterFilter::SplitterFilter(IUnknown* outer, const AudioPinMaker& makeAudioPin,
+                               const VideoPinMaker& makeVideoPin)
     : outer_(outer ? outer : &inner_),
       demux_(configuration_, *this, [] { return platform::Tick::Now(); }) {
   ModuleObjectCount::ObjectCreated();
   audioPin_ = makeAudioPin(*this, pinLock_);
   if (audioPin_) audioPin_->SetActiveChannel(activeAudio_);
+  videoPin_ = makeVideoPin(*this, pinLock_, *this, &videoPinResult_);
+  if (videoPin_) videoPin_->SetActiveChannel(activeCamera_);
   SetActiveCamera(-1);
 }
 
@@ -38,6 +50,7 @@ SplitterFilter::~SplitterFilter() {
   readingThread_.reset();
   httpSource_.reset();
   audioPin_.reset();
+  videoPin_.reset();
   ModuleObjectCount::ObjectDestroyed();
 }
 
@@ -134,6 +147,8 @@ HRESULT SplitterFilter::StartProducer() {
 }
 
 STDMETHODIMP SplitterFilter::Run(REFERENCE_TIME start) {
+  // The time stamp goes on from where it stood, not from the time spent paused.
+  if (videoPin_) videoPin_->RebaseClock();
   platform::CriticalSection::Guard pins(pinLock_);
   {
     platform::CriticalSection::Guard guard(filterLock_);
@@ -200,10 +215,11 @@ STDMETHODIMP SplitterFilter::GetSyncSource(IReferenceClock** clock) {
   return S_OK;
 }
 
-int SplitterFilter::GetPinCount() const { return audioPin_ ? 1 : 0; }
+int SplitterFilter::GetPinCount() const { return 2; }
 
 StreamPin* SplitterFilter::GetPin(int n) {
-  if (n == 0 && audioPin_) return audioPin_.get();
+  if (n == 0) return audioPin_.get();
+  if (n == 1) return videoPin_.get();
   return nullptr;
 }
 
@@ -319,7 +335,9 @@ STDMETHODIMP SplitterFilter::GetPages(CAUUID* pages) {
 
 // ---- The input side's calls ----------------------------------------------------------------
 
-void SplitterFilter::SetVideoChannelDescription(const input::ChannelRecord&) {}
+void SplitterFilter::SetVideoChannelDescription(const input::ChannelRecord& record) {
+  videoPin_->SetChannelDescription(record);
+}
 
 void SplitterFilter::SetAudioChannelDescription(const input::ChannelRecord& record) {
   if (audioPin_) audioPin_->SetChannelDescription(record);
@@ -332,12 +350,21 @@ void SplitterFilter::ConfigurationParsed() {
   demux_.RestartByteRate();
 }
 
-bool SplitterFilter::VideoConnected() { return false; }
-bool SplitterFilter::AudioConnected() { return audioPin_ && audioPin_->IsConnected(); }
-void SplitterFilter::DeliverVideo(input::Packet&) {}
+bool SplitterFilter::VideoConnected() { return videoPin_->IsConnected(); }
+bool SplitterFilter::AudioConnected() { return audioPin_->IsConnected(); }
+void SplitterFilter::DeliverVideo(input::Packet& packet) { videoPin_->DeliverRecord(packet); }
 void SplitterFilter::DeliverAudio(input::Packet& packet) { audioPin_->DeliverRecord(packet); }
-void SplitterFilter::SetClock(std::uint32_t) {}
-void SplitterFilter::ShowTotalBytesPerSecond(double) {}
+void SplitterFilter::SetClock(std::uint32_t seconds) { videoPin_->SetClock(seconds); }
+void SplitterFilter::ShowTotalBytesPerSecond(double bytesPerSecond) {
+  videoPin_->ShowTotalBytesPerSecond(bytesPerSecond);
+}
+
+bool SplitterFilter::SnapshotFreezeHeld() { return freezeMode_ == 2; }
+
+void SplitterFilter::ReleaseSnapshotFreeze() {
+  freezeMode_ = 0;
+  videoPin_->SetFreezeMode(0, FreezePrefix());
+}
 void SplitterFilter::DispatchPacket(input::Packet& packet) { demux_.DispatchPacket(packet); }
 
 // Each connected pin in turn, audio first, inside a delivery section when one opens.

@@ -11,9 +11,11 @@
 #include <mutex>
 #include <string>
 
-#include "filter/audio_output.h"
 #include <functional>
+
+#include "filter/audio_output.h"
 #include "filter/pin_owner.h"
+#include "filter/video_output.h"
 #include "input/demultiplexer.h"
 #include "input/file_index.h"
 #include "input/http_source.h"
@@ -35,6 +37,7 @@ class SplitterFilter final : public IBaseFilter,
                              public ISpecifyPropertyPages,
                              public ISplitterSettings,
                              private PinOwner,
+                             private ChannelPresence,
                              private input::ConfigurationListener,
                              private input::DemultiplexerOutputs,
                              private input::StreamBroadcast {
@@ -42,10 +45,15 @@ class SplitterFilter final : public IBaseFilter,
   // Makes the audio pin; the module supplies it, since the pins build on the filter.
   using AudioPinMaker =
       std::function<std::unique_ptr<AudioOutput>(PinOwner& owner, platform::CriticalSection& pinLock)>;
+  // Makes the video pin, which asks the filter which channels are present;
+  // null with the reason in `result` when it cannot be made.
+  using VideoPinMaker = std::function<std::unique_ptr<VideoOutput>(
+      PinOwner& owner, platform::CriticalSection& pinLock, ChannelPresence& channels, HRESULT* result)>;
 
   // The class factory's creation function: a new filter with no reference
   // taken yet, or nullptr with the reason in `result`.
-  static SplitterFilter* Create(IUnknown* outer, const AudioPinMaker& makeAudioPin, HRESULT* result);
+  static SplitterFilter* Create(IUnknown* outer, const AudioPinMaker& makeAudioPin,
+                                const VideoPinMaker& makeVideoPin, HRESULT* result);
 
   // The unknown that owns the filter's lifetime when it is aggregated.
   IUnknown* NonDelegatingUnknown() { return &inner_; }
@@ -159,7 +167,7 @@ class SplitterFilter final : public IBaseFilter,
   STDMETHOD(SmoothSliderOp)(LONG code, LONG* value) override;
   STDMETHOD(ContrastSliderOp)(LONG code, LONG* value) override;
 
-  // The pins, by position: 0 the audio pin; the video pin comes with the video output.
+  // The pins, by position: 0 the audio pin, 1 the video pin.
   int GetPinCount() const;
   StreamPin* GetPin(int n);
 
@@ -173,7 +181,7 @@ class SplitterFilter final : public IBaseFilter,
     SplitterFilter& filter;
   };
 
-  SplitterFilter(IUnknown* outer, const AudioPinMaker& makeAudioPin);
+  SplitterFilter(IUnknown* outer, const AudioPinMaker& makeAudioPin, const VideoPinMaker& makeVideoPin);
   ~SplitterFilter();
   HRESULT NonDelegatingQueryInterface(REFIID riid, void** object);
 
@@ -181,6 +189,9 @@ class SplitterFilter final : public IBaseFilter,
   IUnknown* OwnerUnknown() override { return outer_; }
   IBaseFilter* OwnerFilter() override { return this; }
   bool IsStopped() override;
+
+  // ChannelPresence, as the settings interface answers it.
+  bool ChannelPresent(int channel) override { return IsChannelPresent(channel) != 0; }
 
   // ConfigurationListener: the pins take their records, the reader its status channel.
   void SetVideoChannelDescription(const input::ChannelRecord& record) override;
@@ -195,6 +206,8 @@ class SplitterFilter final : public IBaseFilter,
   void DeliverAudio(input::Packet& packet) override;
   void SetClock(std::uint32_t seconds) override;
   void ShowTotalBytesPerSecond(double bytesPerSecond) override;
+  bool SnapshotFreezeHeld() override;
+  void ReleaseSnapshotFreeze() override;
   void DispatchPacket(input::Packet& packet) override;
   void EndOfStreamAll() override;
   void BeginFlushAll() override;
@@ -204,6 +217,11 @@ class SplitterFilter final : public IBaseFilter,
   void NewSegmentAll(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
 
   HRESULT StartProducer();
+  std::string FreezePrefix();
+  // Changes the filter's adjustments and hands all five to the video pin.
+  template <typename Change>
+  HRESULT ChangeAdjustments(Change change);
+  PictureAdjustments Adjustments();
   void StopProducer();
   bool LocalFileLoaded() const;
 
@@ -242,8 +260,18 @@ class SplitterFilter final : public IBaseFilter,
   double rate_ = 1.0;  // guarded by seekLock_
 
   std::unique_ptr<AudioOutput> audioPin_;
+  std::unique_ptr<VideoOutput> videoPin_;
+  HRESULT videoPinResult_ = S_OK;
   std::atomic<LONG> activeAudio_{0};
   std::atomic<LONG> activeCamera_{-1};
+
+  // The settings thread's copies, handed on to the video pin.
+  std::mutex adjustmentsLock_;  // guards adjustments_
+  PictureAdjustments adjustments_;
+  // 2 while a snapshot holds the picture; the reading side releases it.
+  std::atomic<LONG> freezeMode_{0};
+  std::mutex captureLock_;  // guards freezePrefix_
+  std::string freezePrefix_;
 };
 
 }  // namespace vesk::filter

@@ -71,9 +71,18 @@ STDMETHODIMP SplitterFilter::SetMute(LONG on) {
 
 STDMETHODIMP_(LONG) SplitterFilter::GetMute() { return audioPin_ ? audioPin_->GetMute() : 0; }
 
-STDMETHODIMP SplitterFilter::SetActiveCamera(LONG) {
-  // The camera selection lives in the video pin, which comes with the video output.
+STDMETHODIMP SplitterFilter::SetActiveCamera(LONG camera) {
   platform::CriticalSection::Guard pins(pinLock_);
+  const LONG before = activeCamera_;
+  if (videoPin_) {
+    videoPin_->SetActiveChannel(camera);
+    activeCamera_ = videoPin_->GetActiveChannel();
+  }
+  // Back to all cameras while running: the grid is drawn again at once.
+  if (activeCamera_ != before && (camera < 0 || camera > 3) && state_ == State_Running) {
+    input::PacketPtr notice(input::Packet::Create(input::PacketKind::kConfigurationChanged, 0, false));
+    if (notice) DispatchPacket(*notice);
+  }
   return S_OK;
 }
 
@@ -81,7 +90,8 @@ STDMETHODIMP_(LONG) SplitterFilter::GetActiveCamera() { return activeCamera_; }
 
 STDMETHODIMP_(LONG) SplitterFilter::GetConfigReport(char* buffer, DWORD size) {
   input::PinReport pins;
-  if (audioPin_) audioPin_->DescribeForReport(pins);
+  audioPin_->DescribeForReport(pins);
+  videoPin_->DescribeForReport(pins);
   return configuration_.GetConfigReport(buffer, size, pins);
 }
 
@@ -102,42 +112,133 @@ STDMETHODIMP SplitterFilter::FormatTime(LONG time, char* buffer) {
   return S_OK;
 }
 
-// The camera size is the video pin's, and this filter has none yet.
-STDMETHODIMP SplitterFilter::GetFrameSize(DWORD*, DWORD*) { return E_FAIL; }
+STDMETHODIMP SplitterFilter::GetFrameSize(DWORD* width, DWORD* height) {
+  if (!width || !height) return E_POINTER;
+  videoPin_->GetFrameSize(width, height);
+  return S_OK;
+}
 
-// Persistence needs both pins; without the video pin nothing is saved or loaded.
+// Persistence of the settings comes with the settings store.
 STDMETHODIMP SplitterFilter::SaveSettings() { return S_FALSE; }
 STDMETHODIMP SplitterFilter::LoadSettings() { return S_FALSE; }
 
-// ---- Owned by the video output and the settings work still to come ---------------------
+// ---- Display switches and picture adjustments ------------------------------------------
 
-STDMETHODIMP SplitterFilter::CameraOptionOp(LONG, LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::ShowTimeOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::ShowBpsOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::ShowActivityOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::ShowFpsOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::ShowSmoothOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::ShowBrightnessOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::SetAdjustments(LONG, LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::SetNotifyWindow(HWND) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::SaveSnapshot(const char*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::SetFreezeMode(LONG) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::StartRecording(const char*, DWORD) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::StopRecording() { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::SetBrightness(LONG) { return E_NOTIMPL; }
-STDMETHODIMP_(LONG) SplitterFilter::GetBrightness() { return 0; }
-STDMETHODIMP SplitterFilter::SetContrast(LONG) { return E_NOTIMPL; }
-STDMETHODIMP_(LONG) SplitterFilter::GetContrast() { return 0; }
-STDMETHODIMP SplitterFilter::SetReservedAdjustment(LONG) { return E_NOTIMPL; }
-STDMETHODIMP_(LONG) SplitterFilter::GetReservedAdjustment() { return 0; }
-STDMETHODIMP SplitterFilter::SetSharpness(LONG) { return E_NOTIMPL; }
-STDMETHODIMP_(LONG) SplitterFilter::GetSharpness() { return 0; }
-STDMETHODIMP SplitterFilter::SetSmooth(LONG) { return E_NOTIMPL; }
-STDMETHODIMP_(LONG) SplitterFilter::GetSmooth() { return 0; }
-STDMETHODIMP SplitterFilter::ApplyAdjustments() { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::SharpnessSliderOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::BrightnessSliderOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::SmoothSliderOp(LONG, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP SplitterFilter::ContrastSliderOp(LONG, LONG*) { return E_NOTIMPL; }
+STDMETHODIMP SplitterFilter::CameraOptionOp(LONG index, LONG code, LONG* value) {
+  return videoPin_->CameraOptionOp(index, code, value);
+}
+STDMETHODIMP SplitterFilter::ShowTimeOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kTime, code, value);
+}
+STDMETHODIMP SplitterFilter::ShowBpsOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kBps, code, value);
+}
+STDMETHODIMP SplitterFilter::ShowActivityOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kActivity, code, value);
+}
+STDMETHODIMP SplitterFilter::ShowFpsOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kFps, code, value);
+}
+STDMETHODIMP SplitterFilter::ShowSmoothOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kSharpenSmooth, code, value);
+}
+STDMETHODIMP SplitterFilter::ShowBrightnessOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kBrightnessContrast, code, value);
+}
+
+// Slider positions are only remembered for the property page; the value
+// pointer is the caller's to get right.
+STDMETHODIMP SplitterFilter::SharpnessSliderOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kSharpnessSlider, code, value);
+}
+STDMETHODIMP SplitterFilter::BrightnessSliderOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kBrightnessSlider, code, value);
+}
+STDMETHODIMP SplitterFilter::SmoothSliderOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kSmoothSlider, code, value);
+}
+STDMETHODIMP SplitterFilter::ContrastSliderOp(LONG code, LONG* value) {
+  return videoPin_->SwitchOp(VideoSwitch::kContrastSlider, code, value);
+}
+
+template <typename Change>
+HRESULT SplitterFilter::ChangeAdjustments(Change change) {
+  std::lock_guard hold(adjustmentsLock_);
+  change(adjustments_);
+  videoPin_->SetAdjustments(adjustments_);
+  return S_OK;
+}
+
+PictureAdjustments SplitterFilter::Adjustments() {
+  std::lock_guard hold(adjustmentsLock_);
+  return adjustments_;
+}
+
+STDMETHODIMP SplitterFilter::SetAdjustments(LONG brightness, LONG contrast, LONG reserved, LONG sharpness,
+                                            LONG smooth) {
+  return ChangeAdjustments([&](PictureAdjustments& a) { a = {brightness, contrast, reserved, sharpness, smooth}; });
+}
+STDMETHODIMP SplitterFilter::ApplyAdjustments() {
+  return ChangeAdjustments([](PictureAdjustments&) {});
+}
+STDMETHODIMP SplitterFilter::SetBrightness(LONG value) {
+  return ChangeAdjustments([=](PictureAdjustments& a) { a.brightness = value; });
+}
+STDMETHODIMP SplitterFilter::SetContrast(LONG value) {
+  return ChangeAdjustments([=](PictureAdjustments& a) { a.contrast = value; });
+}
+STDMETHODIMP SplitterFilter::SetReservedAdjustment(LONG value) {
+  return ChangeAdjustments([=](PictureAdjustments& a) { a.reserved = value; });
+}
+STDMETHODIMP SplitterFilter::SetSharpness(LONG value) {
+  return ChangeAdjustments([=](PictureAdjustments& a) { a.sharpness = value; });
+}
+STDMETHODIMP SplitterFilter::SetSmooth(LONG value) {
+  return ChangeAdjustments([=](PictureAdjustments& a) { a.smooth = value; });
+}
+STDMETHODIMP_(LONG) SplitterFilter::GetBrightness() { return Adjustments().brightness; }
+STDMETHODIMP_(LONG) SplitterFilter::GetContrast() { return Adjustments().contrast; }
+STDMETHODIMP_(LONG) SplitterFilter::GetReservedAdjustment() { return Adjustments().reserved; }
+STDMETHODIMP_(LONG) SplitterFilter::GetSharpness() { return Adjustments().sharpness; }
+STDMETHODIMP_(LONG) SplitterFilter::GetSmooth() { return Adjustments().smooth; }
+
+// ---- Snapshots and recording --------------------------------------------------------------
+
+std::string SplitterFilter::FreezePrefix() {
+  std::lock_guard hold(captureLock_);
+  return freezePrefix_;
+}
+
+STDMETHODIMP SplitterFilter::SetNotifyWindow(HWND window) {
+  videoPin_->SetNotifyWindow(window);
+  return S_OK;
+}
+
+STDMETHODIMP SplitterFilter::SaveSnapshot(const char* prefix) {
+  const std::string text = prefix ? prefix : "";
+  {
+    std::lock_guard hold(captureLock_);
+    freezePrefix_ = text;
+  }
+  freezeMode_ = 2;
+  videoPin_->SaveSnapshot(text);
+  return S_OK;
+}
+
+STDMETHODIMP SplitterFilter::SetFreezeMode(LONG mode) {
+  freezeMode_ = mode;
+  videoPin_->SetFreezeMode(mode, FreezePrefix());
+  return S_OK;
+}
+
+STDMETHODIMP SplitterFilter::StartRecording(const char* prefix, DWORD maximum) {
+  videoPin_->StartRecording(prefix ? prefix : "", maximum);
+  return S_OK;
+}
+
+STDMETHODIMP SplitterFilter::StopRecording() {
+  videoPin_->StopRecording();
+  return S_OK;
+}
 
 }  // namespace vesk::filter

@@ -109,6 +109,8 @@ HRESULT StreamPin::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE* type
     BreakConnect();
     return hr;
   }
+  // The new connection already has the current format.
+  reconnectNeeded_.store(false, std::memory_order_release);
   return S_OK;
 }
 
@@ -349,6 +351,7 @@ HRESULT StreamPin::DeliverRecord(input::Packet& packet) {
   HRESULT hr = allocator->GetBuffer(sample.GetAddressOf(), nullptr, nullptr, 0);
   if (FAILED(hr) || !sample) return FAILED(hr) ? hr : E_FAIL;
   hr = FillBuffer(sample.Get(), packet);
+  if (FAILED(hr)) return hr;
   if (discontinuity) sample->SetDiscontinuity(TRUE);
   if (hr == S_FALSE || (packet.skip & 1)) return S_OK;
   return input->Receive(sample.Get());

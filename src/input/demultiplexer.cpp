@@ -27,6 +27,8 @@ void Demultiplexer::DispatchPacket(Packet& packet) {
 void Demultiplexer::Route(Packet& packet) {
   switch (packet.kind) {
     case PacketKind::kIndexPosition:
+      if (outputs_.SnapshotFreezeHeld() && configuration_.VideoChannelCount() == lastPinIndex_ + 1u)
+        outputs_.ReleaseSnapshotFreeze();
       currentTime_ = packet.time;
       outputs_.SetClock(packet.time);
       return;
@@ -44,6 +46,7 @@ void Demultiplexer::Route(Packet& packet) {
     case PacketKind::kData: {
       const ChannelRoute route = configuration_.RouteOf(packet.channel);
       packet.pinIndex = static_cast<std::uint8_t>(route.pinIndex);
+      lastPinIndex_ = packet.pinIndex;
       if (route.type == kChannelAudio) {
         if (outputs_.AudioConnected()) outputs_.DeliverAudio(packet);
       } else if (route.type == kChannelVideo) {

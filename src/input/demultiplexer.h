@@ -24,6 +24,9 @@ class DemultiplexerOutputs {
   // Every index position: the stream clock of the pins moves to its time.
   virtual void SetClock(std::uint32_t seconds) = 0;
   virtual void ShowTotalBytesPerSecond(double bytesPerSecond) = 0;
+  // A snapshot freezes the picture until an index position of the last camera passes.
+  virtual bool SnapshotFreezeHeld() = 0;
+  virtual void ReleaseSnapshotFreeze() = 0;
   virtual void EndOfStreamAll() = 0;
 
  protected:
@@ -63,6 +66,8 @@ class Demultiplexer final : public PacketDispatcher {
   std::uint32_t byteCounter_ = 0;
   std::uint32_t measuringStart_ = 0;
   std::uint32_t currentTime_ = 0;
+  // Index positions carry no camera: the one of the last data packet stands for it.
+  std::uint8_t lastPinIndex_ = 0;
 };
 
 }  // namespace vesk::input

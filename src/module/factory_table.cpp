@@ -4,6 +4,10 @@
 
 #include "audio/audio_pin.h"
 #include "filter/splitter_filter.h"
+#include "platform/debug_trace.h"
+#include "platform/text_rasterizer.h"
+#include "platform/tick.h"
+#include "video/video_pin.h"
 #include "vesk/dshow.h"
 #include "vesk/splitter_settings.h"
 
@@ -13,7 +17,18 @@ namespace {
 IUnknown* CreateSplitterFilter(IUnknown* outer, HRESULT* result) {
   auto makeAudioPin = [](filter::PinOwner& owner, platform::CriticalSection& pinLock)
       -> std::unique_ptr<filter::AudioOutput> { return std::make_unique<audio::AudioPin>(owner, pinLock); };
-  filter::SplitterFilter* created = filter::SplitterFilter::Create(outer, makeAudioPin, result);
+  auto makeVideoPin = [](filter::PinOwner& owner, platform::CriticalSection& pinLock, filter::ChannelPresence& channels,
+                         HRESULT* made) -> std::unique_ptr<filter::VideoOutput> {
+    // Without the overlay font the pictures would go out without their texts:
+    // the filter is not made, and the reason goes to the trace.
+    std::unique_ptr<platform::TextRasterizer> rasterizer;
+    std::string message;
+    *made = platform::TextRasterizer::Create(platform::TextRasterizer::kOverlayFamily, &rasterizer, &message);
+    if (FAILED(*made)) return nullptr;
+    return std::make_unique<video::VideoPin>(owner, pinLock, channels, std::move(rasterizer),
+                                             [] { return platform::Tick::Now(); });
+  };
+  filter::SplitterFilter* created = filter::SplitterFilter::Create(outer, makeAudioPin, makeVideoPin, result);
   return created ? created->NonDelegatingUnknown() : nullptr;
 }
 

@@ -9,6 +9,7 @@
 
 #include "audio/audio_pin.h"
 #include "mkrec/stream_writer.h"
+#include "video/video_pin.h"
 #include "vesk/com_ptr.h"
 
 namespace vesk::filter {
@@ -23,7 +24,16 @@ class SplitterFilterTest : public ::testing::Test {
     auto makeAudioPin = [](PinOwner& owner, platform::CriticalSection& lock) -> std::unique_ptr<AudioOutput> {
       return std::make_unique<audio::AudioPin>(owner, lock);
     };
-    SplitterFilter* created = SplitterFilter::Create(nullptr, makeAudioPin, &hr);
+    auto makeVideoPin = [](PinOwner& owner, platform::CriticalSection& lock, ChannelPresence& channels,
+                           HRESULT* made) -> std::unique_ptr<VideoOutput> {
+      std::unique_ptr<platform::TextRasterizer> rasterizer;
+      std::string message;
+      *made = platform::TextRasterizer::Create(platform::TextRasterizer::kOverlayFamily, &rasterizer, &message);
+      if (FAILED(*made)) return nullptr;
+      return std::make_unique<video::VideoPin>(owner, lock, channels, std::move(rasterizer),
+                                               [] { return std::uint32_t{1}; });
+    };
+    SplitterFilter* created = SplitterFilter::Create(nullptr, makeAudioPin, makeVideoPin, &hr);
     EXPECT_EQ(hr, S_OK);
     created->NonDelegatingUnknown()->QueryInterface(IID_IBaseFilter,
                                                     reinterpret_cast<void**>(filter_.GetAddressOf()));

@@ -25,7 +25,13 @@ class FakeOutputs final : public DemultiplexerOutputs {
   void SetClock(std::uint32_t seconds) override { events.push_back("clock " + std::to_string(seconds)); }
   void ShowTotalBytesPerSecond(double rate) override { rates.push_back(rate); }
   void EndOfStreamAll() override { events.push_back("end"); }
+  bool SnapshotFreezeHeld() override { return freezeHeld; }
+  void ReleaseSnapshotFreeze() override {
+    freezeHeld = false;
+    events.push_back("release");
+  }
 
+  bool freezeHeld = false;
   bool videoConnected = true;
   bool audioConnected = false;
   std::vector<std::string> events;
@@ -94,6 +100,25 @@ TEST_F(DemultiplexerTest, UnparsableDescriptionStillNotifiesAndNothingGoesToAbse
   writer_.ChannelDescription(std::vector<std::uint8_t>{'D', 0, 3});  // cut after a channel number
   Play();
   EXPECT_EQ(outputs_.events, std::vector<std::string>{"video -5 pin 0"});
+}
+
+TEST_F(DemultiplexerTest, SnapshotFreezeEndsAtAnIndexPositionAfterTheLastCamera) {
+  writer_.ChannelDescription(mkrec::ConfigurationBuilder("DVR")
+                                 .Channel(0, kChannelVideo, "xvid", "cam0", "")
+                                 .Channel(1, kChannelVideo, "xvid", "cam1", "")
+                                 .bytes());
+  Play();
+  outputs_.events.clear();
+  outputs_.freezeHeld = true;
+  sink_.bytes().clear();
+  writer_.DataPacket(0, std::vector<std::uint8_t>(10, 0));
+  writer_.IndexPosition(1000);  // after the first camera: the freeze holds
+  writer_.DataPacket(1, std::vector<std::uint8_t>(10, 0));
+  writer_.IndexPosition(1001);
+  Play();
+  const std::vector<std::string> expected = {"video -1 pin 0", "clock 1000", "video -1 pin 1", "release",
+                                             "clock 1001"};
+  EXPECT_EQ(outputs_.events, expected);
 }
 
 TEST_F(DemultiplexerTest, ByteRateIsMeasuredOverTwoSecondPeriods) {

@@ -7,69 +7,20 @@
 #include <random>
 #include <vector>
 
-#include "mkrec/test_picture.h"
-#include "mkrec/xvid_encoder.h"
 #include "trace_capture.h"
+#include "xvid_frames.h"
 
 namespace vesk::video {
 namespace {
 
+using reference::EncodeFrames;
+
 constexpr std::uint32_t kWidth = 64;
 constexpr std::uint32_t kHeight = 48;
 
-// Compressed frames of the moving test picture, the first a key frame that
-// carries the stream header.
-std::vector<mkrec::EncodedFrame> EncodeFrames(int width, int height, int count, int keyInterval = 5) {
-  mkrec::XvidEncoder encoder;
-  mkrec::XvidSettings settings;
-  settings.width = width;
-  settings.height = height;
-  settings.keyFrameInterval = keyInterval;
-  EXPECT_TRUE(encoder.Open(settings).ok());
-  mkrec::TestPicture scene(2, width, height);
-  mkrec::I420Picture picture;
-  picture.Resize(width, height);
-  std::vector<mkrec::EncodedFrame> frames(count);
-  for (int i = 0; i < count; ++i) {
-    scene.Render(i * 0.2, picture);
-    EXPECT_TRUE(encoder.Encode(picture, frames[i]).ok());
-  }
-  return frames;
-}
-
-// xvidcore's own decode of a frame sequence with current records and one
-// call per frame, for the wrapper's pictures to be held against.
-class ReferenceDecoder {
+class ReferenceDecoder : public reference::ReferenceDecoder {
  public:
-  explicit ReferenceDecoder(int colourSpace) : colourSpace_(colourSpace), picture_(4 * kWidth * kHeight) {
-    xvid_gbl_init_t init{};
-    init.version = XVID_VERSION;
-    xvid_global(nullptr, XVID_GBL_INIT, &init, nullptr);
-    xvid_dec_create_t create{};
-    create.version = XVID_VERSION;
-    create.width = kWidth;
-    create.height = kHeight;
-    EXPECT_EQ(xvid_decore(nullptr, XVID_DEC_CREATE, &create, nullptr), 0);
-    handle_ = create.handle;
-  }
-  ~ReferenceDecoder() { xvid_decore(handle_, XVID_DEC_DESTROY, nullptr, nullptr); }
-
-  const std::vector<std::uint8_t>& Decode(const std::vector<std::uint8_t>& bytes) {
-    xvid_dec_frame_t frame{};
-    frame.version = XVID_VERSION;
-    frame.bitstream = const_cast<std::uint8_t*>(bytes.data());
-    frame.length = static_cast<int>(bytes.size());
-    frame.output.csp = colourSpace_;
-    frame.output.plane[0] = picture_.data();
-    frame.output.stride[0] = 4 * kWidth;
-    EXPECT_GT(xvid_decore(handle_, XVID_DEC_DECODE, &frame, nullptr), 0);
-    return picture_;
-  }
-
- private:
-  int colourSpace_;
-  void* handle_ = nullptr;
-  std::vector<std::uint8_t> picture_;
+  explicit ReferenceDecoder(int colourSpace) : reference::ReferenceDecoder(colourSpace, kWidth, kHeight) {}
 };
 
 AM_MEDIA_TYPE MediaType(const GUID& subtype, VIDEOINFOHEADER& format, WORD bitCount) {
