@@ -189,5 +189,38 @@ TEST_F(SplitterFilterTest, SettingsOfTheInputSide) {
   EXPECT_NE(std::strstr(report, "Audio configuration: 1, 8000, 8\r\n"), nullptr) << report;
 }
 
+TEST_F(SplitterFilterTest, SettingsOfTheVideoSide) {
+  EXPECT_EQ(settings_->SetAdjustments(10, 20, 30, 2, 40), S_OK);
+  EXPECT_EQ(settings_->SetContrast(25), S_OK);
+  EXPECT_EQ(settings_->ApplyAdjustments(), S_OK);
+  EXPECT_EQ(settings_->GetBrightness(), 10);
+  EXPECT_EQ(settings_->GetContrast(), 25);
+  EXPECT_EQ(settings_->GetReservedAdjustment(), 30);
+  EXPECT_EQ(settings_->GetSharpness(), 2);
+  EXPECT_EQ(settings_->GetSmooth(), 40);
+
+  // No channel is present before a configuration: the grid stays selected.
+  EXPECT_EQ(settings_->SetActiveCamera(2), S_OK);
+  EXPECT_EQ(settings_->GetActiveCamera(), -1);
+  DWORD width = 0, height = 0;
+  EXPECT_EQ(settings_->GetFrameSize(&width, nullptr), E_POINTER);
+  EXPECT_EQ(settings_->GetFrameSize(&width, &height), S_OK);
+  EXPECT_EQ(width, 400u);
+  EXPECT_EQ(height, 288u);
+
+  LONG value = 7;
+  EXPECT_EQ(settings_->ShowSmoothOp(OptionWrite, &value), S_OK);
+  value = 0;
+  EXPECT_EQ(settings_->ShowSmoothOp(OptionRead, &value), S_OK);
+  EXPECT_EQ(value, 7);  // kept as given
+  EXPECT_EQ(settings_->ShowBrightnessOp(OptionRead, nullptr), E_POINTER);
+  EXPECT_EQ(settings_->BrightnessSliderOp(OptionRead, &value), S_OK);
+  EXPECT_EQ(value, 100);
+  EXPECT_EQ(settings_->ContrastSliderOp(0x1002, &value), E_INVALIDARG);
+
+  ComPtr<IPin> video;
+  ASSERT_EQ(filter_->FindPin(u"VideoOutput0", video.GetAddressOf()), S_OK);
+}
+
 }  // namespace
 }  // namespace vesk::filter
