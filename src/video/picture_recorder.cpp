@@ -81,7 +81,8 @@ void PictureRecorder::AccountComposition(const OutputPicture& picture, std::uint
     return;
   }
   // A writer that failed to open refuses the frames; the recording still counts them.
-  if (picture.pixels) writer_.Write(picture.pixels, PictureBytes(picture));
+  if (picture.pixels && writer_.Write(picture.pixels, PictureBytes(picture)) == kAviFileLimitReached)
+    platform::Trace("recording: the file reached its size limit; picture %u and later are not in it", frameNumber_);
   if (frameNumber_ == maximum) writer_.Close();
 }
 
