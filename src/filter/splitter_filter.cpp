@@ -9,11 +9,10 @@
 
 namespace vesk::filter {
 
-SplitterFilter* SplitterFilter::Create(IUnknown* outer, const AudioPinMaker& makeAudioPin,
-                                       const VideoPinMaker& makeVideoPin, HRESULT* result) {
+SplitterFilter* SplitterFilter::Create(IUnknown* outer, const Parts& parts, HRESULT* result) {
   SplitterFilter* filter = nullptr;
   try {
-    filter = new SplitterFilter(outer, makeAudioPin, makeVideoPin);
+    filter = new SplitterFilter(outer, parts);
   } catch (const std::bad_alloc&) {
     if (result) *result = E_OUTOFMEMORY;
     return nullptr;
@@ -31,14 +30,14 @@ SplitterFilter* SplitterFilter::Create(IUnknown* outer, const AudioPinMaker& mak
   return filter;
 }
 
-SplitterFilter::SplitterFilter(IUnknown* outer, const AudioPinMaker& makeAudioPin,
-                               const VideoPinMaker& makeVideoPin)
+SplitterFilter::SplitterFilter(IUnknown* outer, const Parts& parts)
     : outer_(outer ? outer : &inner_),
       demux_(configuration_, *this, [] { return platform::Tick::Now(); }) {
   ModuleObjectCount::ObjectCreated();
-  audioPin_ = makeAudioPin(*this, pinLock_);
+  audioPin_ = parts.makeAudioPin(*this, pinLock_);
   if (audioPin_) audioPin_->SetActiveChannel(activeAudio_);
-  videoPin_ = makeVideoPin(*this, pinLock_, *this, &videoPinResult_);
+  videoPin_ = parts.makeVideoPin(*this, pinLock_, *this, &videoPinResult_);
+  if (parts.makeSettingsKeeper) settingsKeeper_ = parts.makeSettingsKeeper();
   if (videoPin_) videoPin_->SetActiveChannel(activeCamera_);
   SetActiveCamera(-1);
 }

@@ -15,6 +15,7 @@
 
 #include "filter/audio_output.h"
 #include "filter/pin_owner.h"
+#include "filter/settings_keeper.h"
 #include "filter/video_output.h"
 #include "input/demultiplexer.h"
 #include "input/file_index.h"
@@ -42,18 +43,22 @@ class SplitterFilter final : public IBaseFilter,
                              private input::DemultiplexerOutputs,
                              private input::StreamBroadcast {
  public:
-  // Makes the audio pin; the module supplies it, since the pins build on the filter.
-  using AudioPinMaker =
-      std::function<std::unique_ptr<AudioOutput>(PinOwner& owner, platform::CriticalSection& pinLock)>;
-  // Makes the video pin, which asks the filter which channels are present;
-  // null with the reason in `result` when it cannot be made.
-  using VideoPinMaker = std::function<std::unique_ptr<VideoOutput>(
-      PinOwner& owner, platform::CriticalSection& pinLock, ChannelPresence& channels, HRESULT* result)>;
+  // The parts the module supplies, since they build on the filter: the pins
+  // and the keeper of the settings.
+  struct Parts {
+    std::function<std::unique_ptr<AudioOutput>(PinOwner& owner, platform::CriticalSection& pinLock)>
+        makeAudioPin;
+    // Null with the reason in `result` when the pin cannot be made. The pin
+    // asks `channels` which channels the recording has.
+    std::function<std::unique_ptr<VideoOutput>(PinOwner& owner, platform::CriticalSection& pinLock,
+                                               ChannelPresence& channels, HRESULT* result)>
+        makeVideoPin;
+    std::function<std::unique_ptr<SettingsKeeper>()> makeSettingsKeeper;
+  };
 
   // The class factory's creation function: a new filter with no reference
   // taken yet, or nullptr with the reason in `result`.
-  static SplitterFilter* Create(IUnknown* outer, const AudioPinMaker& makeAudioPin,
-                                const VideoPinMaker& makeVideoPin, HRESULT* result);
+  static SplitterFilter* Create(IUnknown* outer, const Parts& parts, HRESULT* result);
 
   // The unknown that owns the filter's lifetime when it is aggregated.
   IUnknown* NonDelegatingUnknown() { return &inner_; }
@@ -181,7 +186,7 @@ class SplitterFilter final : public IBaseFilter,
     SplitterFilter& filter;
   };
 
-  SplitterFilter(IUnknown* outer, const AudioPinMaker& makeAudioPin, const VideoPinMaker& makeVideoPin);
+  SplitterFilter(IUnknown* outer, const Parts& parts);
   ~SplitterFilter();
   HRESULT NonDelegatingQueryInterface(REFIID riid, void** object);
 
@@ -262,6 +267,7 @@ class SplitterFilter final : public IBaseFilter,
   std::unique_ptr<AudioOutput> audioPin_;
   std::unique_ptr<VideoOutput> videoPin_;
   HRESULT videoPinResult_ = S_OK;
+  std::unique_ptr<SettingsKeeper> settingsKeeper_;
   std::atomic<LONG> activeAudio_{0};
   std::atomic<LONG> activeCamera_{-1};
 

@@ -118,9 +118,16 @@ STDMETHODIMP SplitterFilter::GetFrameSize(DWORD* width, DWORD* height) {
   return S_OK;
 }
 
-// Persistence of the settings comes with the settings store.
-STDMETHODIMP SplitterFilter::SaveSettings() { return S_FALSE; }
-STDMETHODIMP SplitterFilter::LoadSettings() { return S_FALSE; }
+// A filter without its pins, or without a place to keep settings, keeps none.
+STDMETHODIMP SplitterFilter::SaveSettings() {
+  if (!audioPin_ || !videoPin_ || !settingsKeeper_) return S_FALSE;
+  return settingsKeeper_->Save(*this);
+}
+
+STDMETHODIMP SplitterFilter::LoadSettings() {
+  if (!audioPin_ || !videoPin_ || !settingsKeeper_) return S_FALSE;
+  return settingsKeeper_->Load(*this);
+}
 
 // ---- Display switches and picture adjustments ------------------------------------------
 

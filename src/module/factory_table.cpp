@@ -7,6 +7,7 @@
 #include "platform/debug_trace.h"
 #include "platform/text_rasterizer.h"
 #include "platform/tick.h"
+#include "settings/settings_persistence.h"
 #include "video/video_pin.h"
 #include "vesk/dshow.h"
 #include "vesk/splitter_settings.h"
@@ -15,10 +16,12 @@ namespace vesk::module {
 namespace {
 
 IUnknown* CreateSplitterFilter(IUnknown* outer, HRESULT* result) {
-  auto makeAudioPin = [](filter::PinOwner& owner, platform::CriticalSection& pinLock)
-      -> std::unique_ptr<filter::AudioOutput> { return std::make_unique<audio::AudioPin>(owner, pinLock); };
-  auto makeVideoPin = [](filter::PinOwner& owner, platform::CriticalSection& pinLock, filter::ChannelPresence& channels,
-                         HRESULT* made) -> std::unique_ptr<filter::VideoOutput> {
+  filter::SplitterFilter::Parts parts;
+  parts.makeAudioPin = [](filter::PinOwner& owner, platform::CriticalSection& pinLock) {
+    return std::unique_ptr<filter::AudioOutput>(std::make_unique<audio::AudioPin>(owner, pinLock));
+  };
+  parts.makeVideoPin = [](filter::PinOwner& owner, platform::CriticalSection& pinLock,
+                          filter::ChannelPresence& channels, HRESULT* made) -> std::unique_ptr<filter::VideoOutput> {
     // Without the overlay font the pictures would go out without their texts:
     // the filter is not made, and the reason goes to the trace.
     std::unique_ptr<platform::TextRasterizer> rasterizer;
@@ -28,7 +31,10 @@ IUnknown* CreateSplitterFilter(IUnknown* outer, HRESULT* result) {
     return std::make_unique<video::VideoPin>(owner, pinLock, channels, std::move(rasterizer),
                                              [] { return platform::Tick::Now(); });
   };
-  filter::SplitterFilter* created = filter::SplitterFilter::Create(outer, makeAudioPin, makeVideoPin, result);
+  parts.makeSettingsKeeper = [] {
+    return std::unique_ptr<filter::SettingsKeeper>(std::make_unique<settings::SettingsPersistence>());
+  };
+  filter::SplitterFilter* created = filter::SplitterFilter::Create(outer, parts, result);
   return created ? created->NonDelegatingUnknown() : nullptr;
 }
 

@@ -225,13 +225,13 @@ HRESULT VideoPin::SwitchOp(filter::VideoSwitch which, LONG code, LONG* value) {
   if (code != OptionRead && code != OptionWrite) return E_INVALIDARG;
   const bool write = code == OptionWrite;
 
-  // The overlay switches: read from overlay 0 (the time from overlay 3, which
-  // draws it), written to every camera overlay.
-  auto overlaySwitch = [&](OverlayItem item) {
+  // The overlay switches keep the value as written; the overlays only know on or off.
+  auto overlaySwitch = [&](OverlayItem item, std::atomic<LONG>& stored) {
     if (!write) {
-      *value = overlays_[item == OverlayItem::kTime ? 3 : 0]->IsShown(item) ? 1 : 0;
+      *value = stored.load(std::memory_order_relaxed);
       return;
     }
+    stored.store(*value, std::memory_order_relaxed);
     for (int i = 0; i < kCameras; ++i) overlays_[i]->Show(item, *value != 0);
   };
   auto plainValue = [&](std::atomic<LONG>& stored) {
@@ -244,18 +244,19 @@ HRESULT VideoPin::SwitchOp(filter::VideoSwitch which, LONG code, LONG* value) {
   switch (which) {
     case VideoSwitch::kTime:
       if (!write) {
-        *value = overlays_[3]->IsShown(OverlayItem::kTime) ? 1 : 0;
+        *value = showTime_.load(std::memory_order_relaxed);
         break;
       }
       if (*value != 0) SetClock(clock_.Shown());
+      showTime_.store(*value, std::memory_order_relaxed);
       overlays_[3]->Show(OverlayItem::kTime, *value != 0);
       break;
-    case VideoSwitch::kFps: overlaySwitch(OverlayItem::kFps); break;
+    case VideoSwitch::kFps: overlaySwitch(OverlayItem::kFps, showFps_); break;
     case VideoSwitch::kBps:
-      overlaySwitch(OverlayItem::kBps);
+      overlaySwitch(OverlayItem::kBps, showBps_);
       if (write) overlays_[0]->Show(OverlayItem::kTotalBps, *value != 0);
       break;
-    case VideoSwitch::kActivity: overlaySwitch(OverlayItem::kActivity); break;
+    case VideoSwitch::kActivity: overlaySwitch(OverlayItem::kActivity, showActivity_); break;
     case VideoSwitch::kSharpenSmooth: plainValue(sharpenSmoothOn_); break;
     case VideoSwitch::kBrightnessContrast: plainValue(brightnessContrastOn_); break;
     case VideoSwitch::kSharpnessSlider: plainValue(sliders_[0]); break;

@@ -142,6 +142,10 @@ class VideoPin final : public filter::VideoOutput {
   std::atomic<std::int32_t> reserved_{0};
   std::atomic<std::int32_t> sharpness_{0};
   std::atomic<std::int32_t> smooth_{0};
+  std::atomic<LONG> showTime_{0};
+  std::atomic<LONG> showFps_{0};
+  std::atomic<LONG> showBps_{0};
+  std::atomic<LONG> showActivity_{0};
   std::atomic<LONG> brightnessContrastOn_{0};
   std::atomic<LONG> sharpenSmoothOn_{0};
   std::atomic<LONG> sliders_[4] = {0, 100, 0, 50};  // sharpness, brightness, smoothing, contrast

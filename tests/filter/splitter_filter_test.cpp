@@ -7,9 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "audio/audio_pin.h"
 #include "mkrec/stream_writer.h"
-#include "video/video_pin.h"
+#include "module/factory_table.h"
 #include "vesk/com_ptr.h"
 
 namespace vesk::filter {
@@ -21,22 +20,9 @@ class SplitterFilterTest : public ::testing::Test {
  protected:
   SplitterFilterTest() {
     HRESULT hr = E_FAIL;
-    auto makeAudioPin = [](PinOwner& owner, platform::CriticalSection& lock) -> std::unique_ptr<AudioOutput> {
-      return std::make_unique<audio::AudioPin>(owner, lock);
-    };
-    auto makeVideoPin = [](PinOwner& owner, platform::CriticalSection& lock, ChannelPresence& channels,
-                           HRESULT* made) -> std::unique_ptr<VideoOutput> {
-      std::unique_ptr<platform::TextRasterizer> rasterizer;
-      std::string message;
-      *made = platform::TextRasterizer::Create(platform::TextRasterizer::kOverlayFamily, &rasterizer, &message);
-      if (FAILED(*made)) return nullptr;
-      return std::make_unique<video::VideoPin>(owner, lock, channels, std::move(rasterizer),
-                                               [] { return std::uint32_t{1}; });
-    };
-    SplitterFilter* created = SplitterFilter::Create(nullptr, makeAudioPin, makeVideoPin, &hr);
+    IUnknown* created = module::FindFactoryEntry(CLSID_SplitterFilter)->create(nullptr, &hr);
     EXPECT_EQ(hr, S_OK);
-    created->NonDelegatingUnknown()->QueryInterface(IID_IBaseFilter,
-                                                    reinterpret_cast<void**>(filter_.GetAddressOf()));
+    created->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(filter_.GetAddressOf()));
     filter_->QueryInterface(IID_ISplitterSettings, reinterpret_cast<void**>(settings_.GetAddressOf()));
     filter_->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(source_.GetAddressOf()));
   }
