@@ -193,13 +193,20 @@ void TextOverlay::RenderSlot(Slot slot, std::string_view text) {
 // A text that cannot be rendered leaves the slot's previous bitmap in place.
 void TextOverlay::RenderSlot(Slot slot, std::string_view text, const platform::FontDescription& font,
                              DWORD colour) {
-  const HRESULT hr = rasterizer_.Render(font, text, regionWidth_ - 2 * kTextMargin, &mask_);
+  // Figures such as the activity are set with every picture but seldom change.
+  SlotSource& source = sources_[slot];
+  const int wrapWidth = regionWidth_ - 2 * kTextMargin;
+  if (slots_[slot] && source.text == text && source.font.heightPixels == font.heightPixels &&
+      source.font.characterWidth == font.characterWidth && source.colour == colour && source.wrapWidth == wrapWidth)
+    return;
+  const HRESULT hr = rasterizer_.Render(font, text, wrapWidth, &mask_);
   if (FAILED(hr)) {
     platform::Trace("text overlay: rendering failed, 0x%08X", static_cast<unsigned>(hr));
     return;
   }
   try {
     slots_[slot].emplace(TextBitmap::Paint(mask_, colour));
+    source = {std::string(text), font, colour, wrapWidth};
   } catch (const std::bad_alloc&) {
     platform::Trace("text overlay: out of memory for a text bitmap");
   }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "overlay/picture_blender.h"
@@ -83,7 +84,15 @@ class TextOverlay {
   DWORD fontSize_ = 10;
   DWORD characterWidth_ = 6;
   DWORD colour_ = 0xF0F0F0;
+  // What each slot's bitmap was rendered from, so an unchanged text is not rendered again.
+  struct SlotSource {
+    std::string text;
+    platform::FontDescription font;
+    DWORD colour = 0;
+    int wrapWidth = 0;
+  };
   std::array<std::optional<TextBitmap>, kSlotCount> slots_;
+  std::array<SlotSource, kSlotCount> sources_;
   platform::TextMask mask_;  // reused by every rendering
   bool markMade_ = false;
   bool markFlag_ = false;
