@@ -92,35 +92,40 @@ HRESULT PictureBlender::Place(const TextBitmap& bitmap, int x, int y, Horizontal
 }
 
 // a = 255 leaves the picture alone; below it the picture is scaled by a and
-// the text added, so a = 0 gives the text pixel itself.
+// the text added, so a = 0 gives the text pixel itself. One loop per format:
+// this is the inner loop of every text of every picture.
 void PictureBlender::BlendRow(const std::uint8_t* text, int count, std::uint8_t* target) const {
-  for (int i = 0; i < count; ++i, text += 4) {
-    const std::uint32_t a = text[3];
-    if (a == 255) continue;
-    switch (format_) {
-      case Format::kRgb32: {
-        std::uint8_t* pixel = target + i * 4;
-        const std::uint32_t p = Load32(pixel);
+  switch (format_) {
+    case Format::kRgb32:
+      for (int i = 0; i < count; ++i, text += 4, target += 4) {
+        const std::uint32_t a = text[3];
+        if (a == 255) continue;
+        const std::uint32_t p = Load32(target);
         const std::uint32_t t = Load32(text);
         const std::uint32_t green = ((((p & 0x0000FF00u) * a) >> 8) + (t & 0xFFFFFF00u)) & 0x0000FF00u;
         const std::uint32_t redBlue = ((((p & 0x00FF00FFu) * a) >> 8) + (t & 0xFFFF00FFu)) & 0x00FF00FFu;
-        Store32(pixel, green | redBlue);
-        break;
+        Store32(target, green | redBlue);
       }
-      case Format::kRgb24: {
-        std::uint8_t* pixel = target + i * 3;
-        for (int c = 0; c < 3; ++c) pixel[c] = static_cast<std::uint8_t>(((pixel[c] * a) >> 8) + text[c]);
-        break;
+      break;
+    case Format::kRgb24:
+      for (int i = 0; i < count; ++i, text += 4, target += 3) {
+        const std::uint32_t a = text[3];
+        if (a == 255) continue;
+        for (int c = 0; c < 3; ++c) target[c] = static_cast<std::uint8_t>(((target[c] * a) >> 8) + text[c]);
       }
-      case Format::kRgb565:
-      case Format::kRgb555: {
-        std::uint8_t* pixel = target + i * 2;
-        const auto p = static_cast<std::uint16_t>(pixel[0] | (pixel[1] << 8));
-        const std::uint16_t result = Blend16(p, text, a, format_ == Format::kRgb565 ? 6 : 5);
-        pixel[0] = static_cast<std::uint8_t>(result);
-        pixel[1] = static_cast<std::uint8_t>(result >> 8);
-        break;
+      break;
+    case Format::kRgb565:
+    case Format::kRgb555: {
+      const int greenBits = format_ == Format::kRgb565 ? 6 : 5;
+      for (int i = 0; i < count; ++i, text += 4, target += 2) {
+        const std::uint32_t a = text[3];
+        if (a == 255) continue;
+        const auto p = static_cast<std::uint16_t>(target[0] | (target[1] << 8));
+        const std::uint16_t result = Blend16(p, text, a, greenBits);
+        target[0] = static_cast<std::uint8_t>(result);
+        target[1] = static_cast<std::uint8_t>(result >> 8);
       }
+      break;
     }
   }
 }
