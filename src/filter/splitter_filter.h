@@ -268,6 +268,8 @@ class SplitterFilter final : public IBaseFilter,
   std::unique_ptr<VideoOutput> videoPin_;
   HRESULT videoPinResult_ = S_OK;
   std::unique_ptr<SettingsKeeper> settingsKeeper_;
+  // Serialises changes of the two selections below.
+  std::mutex selectionLock_;
   std::atomic<LONG> activeAudio_{0};
   std::atomic<LONG> activeCamera_{-1};
 

@@ -51,8 +51,11 @@ STDMETHODIMP_(LONG) SplitterFilter::IsChannelPresent(LONG channel) {
   return static_cast<LONG>(configuration_.IsChannelPresent(channel));
 }
 
+// The selections take a lock of their own, not the pin lock: the producer
+// thread selects too, when a configuration loads the saved settings, and
+// Stop holds the pin lock while it waits for that thread to end.
 STDMETHODIMP SplitterFilter::SetActiveAudio(LONG index) {
-  platform::CriticalSection::Guard pins(pinLock_);
+  std::lock_guard hold(selectionLock_);
   // Every negative index passes: it plays all audio channels.
   const LONG active = index < GetAudioChannelCount() ? index : 0;
   activeAudio_ = active;
@@ -72,14 +75,20 @@ STDMETHODIMP SplitterFilter::SetMute(LONG on) {
 STDMETHODIMP_(LONG) SplitterFilter::GetMute() { return audioPin_ ? audioPin_->GetMute() : 0; }
 
 STDMETHODIMP SplitterFilter::SetActiveCamera(LONG camera) {
-  platform::CriticalSection::Guard pins(pinLock_);
-  const LONG before = activeCamera_;
-  if (videoPin_) {
-    videoPin_->SetActiveChannel(camera);
-    activeCamera_ = videoPin_->GetActiveChannel();
+  bool changed = false;
+  {
+    std::lock_guard hold(selectionLock_);
+    const LONG before = activeCamera_;
+    if (videoPin_) {
+      videoPin_->SetActiveChannel(camera);
+      activeCamera_ = videoPin_->GetActiveChannel();
+    }
+    changed = activeCamera_ != before;
   }
-  // Back to all cameras while running: the grid is drawn again at once.
-  if (activeCamera_ != before && (camera < 0 || camera > 3) && state_ == State_Running) {
+  // Back to all cameras while running: the grid is drawn again at once. The
+  // notice goes in without the selection lock, which the producer takes
+  // inside the demultiplexer's.
+  if (changed && (camera < 0 || camera > 3) && state_ == State_Running) {
     input::PacketPtr notice(input::Packet::Create(input::PacketKind::kConfigurationChanged, 0, false));
     if (notice) DispatchPacket(*notice);
   }
