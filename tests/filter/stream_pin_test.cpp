@@ -7,21 +7,14 @@
 
 #include "audio/audio_pin.h"
 #include "input/stream_format.h"
+#include "lone_owner.h"
 
 namespace vesk::filter {
 namespace {
 
 using namespace std::chrono_literals;
 
-class LoneOwner final : public PinOwner, public IUnknown {
- public:
-  STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
-  STDMETHOD_(ULONG, AddRef)() override { return 1; }
-  STDMETHOD_(ULONG, Release)() override { return 1; }
-  IUnknown* OwnerUnknown() override { return this; }
-  IBaseFilter* OwnerFilter() override { return nullptr; }
-  bool IsStopped() override { return true; }
-};
+using test::LoneOwner;
 
 class StreamPinTest : public ::testing::Test {
  protected:

@@ -16,6 +16,7 @@
 #include "vesk/notify_target.h"
 #include "vesk/splitter_settings.h"
 #include "xvid_frames.h"
+#include "lone_owner.h"
 
 namespace vesk::video {
 namespace {
@@ -30,15 +31,7 @@ constexpr int kBottomUpRgb32 = XVID_CSP_BGRA | XVID_CSP_VFLIP;
 
 using Picture = std::vector<std::uint8_t>;
 
-class LoneOwner final : public filter::PinOwner, public IUnknown {
- public:
-  STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
-  STDMETHOD_(ULONG, AddRef)() override { return 1; }
-  STDMETHOD_(ULONG, Release)() override { return 1; }
-  IUnknown* OwnerUnknown() override { return this; }
-  IBaseFilter* OwnerFilter() override { return nullptr; }
-  bool IsStopped() override { return true; }
-};
+using test::LoneOwner;
 
 class Presence final : public filter::ChannelPresence {
  public:
