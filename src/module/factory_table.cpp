@@ -7,6 +7,7 @@
 #include "platform/debug_trace.h"
 #include "platform/text_rasterizer.h"
 #include "platform/tick.h"
+#include "settings/settings_page.h"
 #include "settings/settings_persistence.h"
 #include "video/video_pin.h"
 #include "vesk/dshow.h"
@@ -38,10 +39,8 @@ IUnknown* CreateSplitterFilter(IUnknown* outer, HRESULT* result) {
   return created ? created->NonDelegatingUnknown() : nullptr;
 }
 
-// The property page is built by the settings work still to come.
-IUnknown* CreateSettingsPage(IUnknown*, HRESULT* result) {
-  *result = E_NOTIMPL;
-  return nullptr;
+IUnknown* CreateSettingsPage(IUnknown* outer, HRESULT* result) {
+  return settings::SettingsPage::Create(outer, result);
 }
 
 const PinRegistration kPins[] = {
