@@ -1,6 +1,11 @@
 // The picture adjustments on a 704 x 576 picture, each against a memcpy of
 // the same picture measured in the same run. The enlargement writes that
 // picture from a 352 x 288 camera, as the pin shows one camera enlarged.
+//
+// Sharpening and smoothing run on the same noisy picture every time, as the
+// pin adjusts each decoded picture once: run again and again on one picture
+// they would measure a picture that has settled (saturated, flattened). Their
+// ratios include the copy that restores the picture.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -50,16 +55,20 @@ void BrightnessContrast(benchmark::State& state) {
 
 // Factor 1 and threshold 0 are skipped outright: use settings that work.
 void Sharpen(benchmark::State& state) {
-  auto picture = Picture();
+  const auto decoded = Picture();
+  auto picture = decoded;
   for (auto _ : state) {
+    std::memcpy(picture.data(), decoded.data(), kBytes);
     video::SharpenPicture(picture.data(), kWidth, kHeight, 2);
     benchmark::ClobberMemory();
   }
 }
 
 void Smooth(benchmark::State& state) {
-  auto picture = Picture();
+  const auto decoded = Picture();
+  auto picture = decoded;
   for (auto _ : state) {
+    std::memcpy(picture.data(), decoded.data(), kBytes);
     video::SmoothPicture(picture.data(), kWidth, kHeight, 30);
     benchmark::ClobberMemory();
   }
