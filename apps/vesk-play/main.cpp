@@ -37,6 +37,5 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (player->Play(interrupted, &error) != 0) return Fail(error);
-  if (!options->audioOut.empty()) std::printf("vesk-play: audio written to %s\n", options->audioOut.c_str());
   return 0;
 }

@@ -1,7 +1,11 @@
 #include "apps/vesk-play/play_options.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <sstream>
 
 namespace vesk::play {
 
@@ -16,7 +20,21 @@ const char* const kPlayUsage =
     "  --mute                deliver silence instead of the sound\n"
     "  --seek SECONDS        start that far into a recording file\n"
     "  --trace               print the module's trace lines to stderr\n"
-    "  --help                show this text\n";
+    "  --help                show this text\n"
+    "\n"
+    "Pictures (the \"VideoOutput0\" pin: all cameras in a 2x2 grid, or one enlarged):\n"
+    "  --video-out FILE.avi  write the pictures as an uncompressed AVI file\n"
+    "  --camera all|0..3     show every camera, or that one alone\n"
+    "  --show LIST           draw texts: a comma list of time, fps, bps, activity\n"
+    "  --brightness N        -100 to 100   } each also switches brightness and\n"
+    "  --contrast N          -50 to 50     } contrast on\n"
+    "  --sharpness N         0 to 4        } each also switches sharpening and\n"
+    "  --smooth N            0 to 100      } smoothing on\n"
+    "  --snapshot PREFIX     at the end, save the last picture as PREFIX_DDMMYY_HHMMSS.bmp\n"
+    "                        (the recording's time)\n"
+    "  --record PREFIX --frames N\n"
+    "                        record the pictures into PREFIX_DDMMYY_HHMMSS.avi until the\n"
+    "                        N-th; the first opens the file, so it holds N-1 of them\n";
 
 namespace {
 
@@ -26,7 +44,37 @@ bool ParseNumber(const char* text, double* value) {
   return end != text && *end == '\0';
 }
 
+// A whole decimal number from `low` to `high`.
+bool ParseInteger(const char* text, long long low, long long high, long long* value) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  *value = std::strtoll(text, &end, 10);
+  return errno == 0 && *end == '\0' && *value >= low && *value <= high;
+}
+
+std::optional<PictureText> ParsePictureText(const std::string& word) {
+  if (word == "time") return PictureText::kTime;
+  if (word == "fps") return PictureText::kFps;
+  if (word == "bps") return PictureText::kBps;
+  if (word == "activity") return PictureText::kActivity;
+  return std::nullopt;
+}
+
 }  // namespace
+
+std::string PlayOptions::VideoOption() const {
+  if (!videoOut.empty()) return "--video-out";
+  if (camera) return "--camera";
+  if (!show.empty()) return "--show";
+  if (brightness) return "--brightness";
+  if (contrast) return "--contrast";
+  if (sharpness) return "--sharpness";
+  if (smooth) return "--smooth";
+  if (!snapshotPrefix.empty()) return "--snapshot";
+  if (!recordPrefix.empty()) return "--record";
+  return "";
+}
 
 std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, std::string* error) {
   PlayOptions options;
@@ -36,8 +84,21 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
     return std::nullopt;
   };
   auto value = [&](int& i) -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+  // The picture adjustments: name, range, and where the value goes.
+  const struct {
+    const char* name;
+    long long low, high;
+    std::optional<long>* target;
+  } adjustments[] = {
+      {"--brightness", -100, 100, &options.brightness},
+      {"--contrast", -50, 50, &options.contrast},
+      {"--sharpness", 0, 4, &options.sharpness},
+      {"--smooth", 0, 100, &options.smooth},
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    const auto adjustment = std::find_if(std::begin(adjustments), std::end(adjustments),
+                                         [&](const auto& a) { return arg == a.name; });
     if (arg == "--help" || arg == "-h") {
       *help = true;
       return std::nullopt;
@@ -70,6 +131,51 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       if (!seconds || !ParseNumber(seconds, &number) || number < 0 || number > 4e9)
         return fail("--seek takes a number of seconds");
       options.seekSeconds = number;
+    } else if (arg == "--video-out") {
+      const char* file = value(i);
+      if (!file || *file == '\0') return fail("--video-out needs a file name");
+      options.videoOut = file;
+    } else if (arg == "--camera") {
+      const char* camera = value(i);
+      long long number = 0;
+      if (camera && std::strcmp(camera, "all") == 0) {
+        options.camera = -1;
+      } else if (ParseInteger(camera, 0, 3, &number)) {
+        options.camera = static_cast<long>(number);
+      } else {
+        return fail("--camera takes 'all' or a camera from 0 to 3");
+      }
+    } else if (arg == "--show") {
+      const char* list = value(i);
+      if (!list) return fail("--show takes a comma list of time, fps, bps, activity");
+      std::istringstream words(list);
+      for (std::string word; std::getline(words, word, ',');) {
+        const std::optional<PictureText> text = ParsePictureText(word);
+        if (!text) return fail("--show: unknown text '" + word + "' (time, fps, bps or activity)");
+        options.show.push_back(*text);
+      }
+      if (options.show.empty()) return fail("--show takes a comma list of time, fps, bps, activity");
+    } else if (adjustment != std::end(adjustments)) {
+      long long number = 0;
+      if (!ParseInteger(value(i), adjustment->low, adjustment->high, &number)) {
+        return fail(arg + " takes a whole number from " + std::to_string(adjustment->low) + " to " +
+                    std::to_string(adjustment->high));
+      }
+      *adjustment->target = static_cast<long>(number);
+    } else if (arg == "--snapshot") {
+      const char* prefix = value(i);
+      if (!prefix || *prefix == '\0') return fail("--snapshot needs a file name prefix");
+      options.snapshotPrefix = prefix;
+    } else if (arg == "--record") {
+      const char* prefix = value(i);
+      if (!prefix || *prefix == '\0') return fail("--record needs a file name prefix");
+      options.recordPrefix = prefix;
+    } else if (arg == "--frames") {
+      long long number = 0;
+      // The first picture only opens the file, so fewer than 2 records nothing.
+      if (!ParseInteger(value(i), 2, 0xFFFFFFFF, &number))
+        return fail("--frames takes a number of pictures from 2");
+      options.recordFrames = static_cast<unsigned long>(number);
     } else if (arg.size() > 1 && arg[0] == '-') {
       return fail("unknown option " + arg + " (try --help)");
     } else if (!options.location.empty()) {
@@ -78,6 +184,8 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       options.location = arg;
     }
   }
+  if (!options.recordPrefix.empty() && options.recordFrames == 0) return fail("--record needs --frames N");
+  if (options.recordPrefix.empty() && options.recordFrames != 0) return fail("--frames needs --record PREFIX");
   if (options.location.empty()) return fail("no recording given (try --help)");
   return options;
 }

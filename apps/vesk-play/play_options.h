@@ -3,8 +3,12 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk::play {
+
+// The texts --show draws onto the pictures.
+enum class PictureText { kTime, kFps, kBps, kActivity };
 
 struct PlayOptions {
   std::string location;  // a recording's path, or an http:// URL
@@ -15,6 +19,20 @@ struct PlayOptions {
   std::string audioOut;              // a WAV file for the audio pin's samples
   std::optional<long> audioChannel;  // -1: every channel
   std::optional<double> seekSeconds;
+
+  std::string videoOut;        // an AVI file for the video pin's pictures
+  std::optional<long> camera;  // -1: all cameras
+  std::vector<PictureText> show;
+  std::optional<long> brightness;
+  std::optional<long> contrast;
+  std::optional<long> sharpness;
+  std::optional<long> smooth;
+  std::string snapshotPrefix;  // the module adds "_DDMMYY_HHMMSS.bmp"
+  std::string recordPrefix;    // the module adds "_DDMMYY_HHMMSS.avi"
+  unsigned long recordFrames = 0;
+
+  // An option given that needs the filter's video output ("--show"), or empty.
+  std::string VideoOption() const;
 };
 
 // Parses argv; on failure `error` holds a one-line reason. `help` is set for --help.

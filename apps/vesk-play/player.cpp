@@ -3,14 +3,17 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
 
+#include "apps/vesk-play/picture_settings.h"
+#include "apps/vesk-play/settings_call.h"
 #include "apps/vesk-play/url_check.h"
 #include "host/null_sink.h"
-#include "host/wav_writer_sink.h"
 #include "vesk/module_trace.h"
+#include "vesk/notify_target.h"
 #include "vesk/report_text.h"
 
 namespace vesk::play {
@@ -29,6 +32,8 @@ std::string Clock(LONGLONG units) {
 }
 
 bool IsUrl(const std::string& location) { return location.rfind("http://", 0) == 0; }
+
+constexpr const char16_t* kVideoPin = u"VideoOutput0";
 
 }  // namespace
 
@@ -72,10 +77,14 @@ Player::~Player() {
       setSink(nullptr);
   }
   if (graph_) graph_->Stop();
+  // Stopped, the filter composes no more pictures, so it calls the target no more.
+  if (notifyWindowSet_) settings_->SetNotifyWindow(nullptr);
   settings_.Reset();
   filter_.Reset();
   audioSink_.Reset();
   wavWriter_.Reset();
+  videoSink_.Reset();
+  aviWriter_.Reset();
   graph_.Reset();
 }
 
@@ -97,36 +106,103 @@ HRESULT Player::BuildGraph(std::string* error) {
   if (options_.info) return S_OK;
 
   if (options_.audioOut.empty()) {
-    audioSink_ = ComPtr<IBaseFilter>(host::NullSink::Create().Get());
+    audioSink_ = host::NullSink::Create();
   } else {
     wavWriter_ = host::WavWriterSink::Create(options_.audioOut);
-    audioSink_ = ComPtr<IBaseFilter>(wavWriter_.Get());
+    audioSink_ = wavWriter_;
   }
-  graph_->AddFilter(audioSink_.Get(), u"Audio sink");
-  ComPtr<IPin> audioOut, audioIn;
-  filter_->FindPin(u"Audio", audioOut.GetAddressOf());
-  IEnumPins* pins = nullptr;
-  audioSink_->EnumPins(&pins);
-  ULONG fetched = 0;
-  pins->Next(1, audioIn.GetAddressOf(), &fetched);
-  pins->Release();
-  hr = graph_->ConnectDirect(audioOut.Get(), audioIn.Get(), nullptr);
+  hr = Connect(u"Audio", *audioSink_, u"Audio sink");
   if (FAILED(hr)) {
     *error = "the audio output could not be connected";
     return hr;
   }
-  if (options_.audioChannel) settings_->SetActiveAudio(*options_.audioChannel);
-  if (options_.mute) settings_->SetMute(1);
-  if (options_.seekSeconds) {
-    ComPtr<IMediaSeeking> seeking;
-    if (FAILED(filter_.As(IID_IMediaSeeking, &seeking))) {
-      *error = "a live recorder cannot be positioned";
-      return E_FAIL;
-    }
-    LONGLONG target = static_cast<LONGLONG>(*options_.seekSeconds * kUnitsPerSecond);
+  hr = ConnectVideo(error);
+  if (FAILED(hr)) return hr;
+  if (!ApplySettings(error)) return E_FAIL;
+  ComPtr<IMediaSeeking> seeking;
+  const bool seekable = SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking));
+  if (options_.seekSeconds && !seekable) {
+    *error = "a live recorder cannot be positioned";
+    return E_FAIL;
+  }
+  // Every channel description the filter reads puts the saved view back (all
+  // cameras, the saved texts). A file is therefore played from its first
+  // index position, past the description it took in when it was loaded, so
+  // the view asked for here holds from the first picture on.
+  if (options_.seekSeconds || (seekable && !options_.VideoOption().empty())) {
+    LONGLONG target = static_cast<LONGLONG>(options_.seekSeconds.value_or(0) * kUnitsPerSecond);
     seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   }
   return S_OK;
+}
+
+HRESULT Player::Connect(const char16_t* pinName, host::SinkFilter& sink, const char16_t* sinkName) {
+  ComPtr<IPin> output;
+  HRESULT hr = filter_->FindPin(pinName, output.GetAddressOf());
+  if (SUCCEEDED(hr)) hr = graph_->AddFilter(&sink, sinkName);
+  return SUCCEEDED(hr) ? graph_->ConnectDirect(output.Get(), sink.Pin(), nullptr) : hr;
+}
+
+HRESULT Player::ConnectVideo(std::string* error) {
+  ComPtr<IPin> output;
+  if (FAILED(filter_->FindPin(kVideoPin, output.GetAddressOf()))) {
+    // A module without pictures still plays its sound.
+    const std::string option = options_.VideoOption();
+    if (option.empty()) return S_OK;
+    *error = option + " needs pictures, and this playback module has no video output";
+    return VFW_E_NOT_FOUND;
+  }
+  if (options_.videoOut.empty()) {
+    // Pictures are made even when nobody looks at them: snapshots and recordings are taken from them.
+    videoSink_ = host::NullSink::Create();
+  } else {
+    aviWriter_ = host::AviWriterSink::Create(options_.videoOut);
+    videoSink_ = aviWriter_;
+  }
+  const HRESULT hr = Connect(kVideoPin, *videoSink_, u"Video sink");
+  if (FAILED(hr)) *error = "the video output could not be connected";
+  return hr;
+}
+
+bool Player::ApplySettings(std::string* error) {
+  if (options_.audioChannel &&
+      !CallSucceeded("SetActiveAudio", settings_->SetActiveAudio(*options_.audioChannel), error))
+    return false;
+  if (options_.mute && !CallSucceeded("SetMute", settings_->SetMute(1), error)) return false;
+  if (options_.camera) {
+    // A recording file's cameras are known once it is loaded; a live recorder names them as it streams.
+    if (*options_.camera >= 0 && settings_->IsLocalSource() && !settings_->IsChannelPresent(*options_.camera)) {
+      *error = "camera " + std::to_string(*options_.camera) + " is not in " + options_.location;
+      return false;
+    }
+    if (!CallSucceeded("SetActiveCamera", settings_->SetActiveCamera(*options_.camera), error)) return false;
+  }
+  if (!ApplyPictureSettings(*settings_, options_, error)) return false;
+  if (!options_.recordPrefix.empty()) {
+    if (!CallSucceeded("SetNotifyWindow", settings_->SetNotifyWindow(AsNotifyWindow(&recording_)), error))
+      return false;
+    notifyWindowSet_ = true;
+    // Before anything is composed, so that no file of this shape is written unnoticed.
+    recordings_.emplace(options_.recordPrefix, ".avi");
+    if (!CallSucceeded("StartRecording",
+                       settings_->StartRecording(options_.recordPrefix.c_str(), options_.recordFrames), error))
+      return false;
+  }
+  if (!options_.snapshotPrefix.empty()) snapshots_.emplace(options_.snapshotPrefix, ".bmp");
+  return true;
+}
+
+// The video pin selects all cameras when it first starts, and the filter does
+// again at every stream configuration it takes in; a live recorder names its
+// cameras only as it streams. So the camera asked for is selected again right
+// after the start (the filter does not report the pin's own choice) and
+// whenever the filter reports another one.
+bool Player::KeepCameraSelected(bool justStarted, std::string* error) {
+  if (!options_.camera) return true;
+  const LONG camera = *options_.camera;
+  if (!justStarted && settings_->GetActiveCamera() == camera) return true;
+  if (camera >= 0 && !settings_->IsChannelPresent(camera)) return true;
+  return CallSucceeded("SetActiveCamera", settings_->SetActiveCamera(camera), error);
 }
 
 std::string Player::Info() {
@@ -154,6 +230,10 @@ void Player::ShowProgress(bool final) {
   if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking)) && SUCCEEDED(seeking->GetCurrentPosition(&position)) &&
       SUCCEEDED(seeking->GetDuration(&duration)))
     line += ": " + Clock(position) + " of " + Clock(duration);
+  if (recordings_ && recording_.LastPicture() > 0) {
+    line += recording_.Ended() ? ", recording ended"
+                               : ", recording picture " + std::to_string(recording_.LastPicture());
+  }
   std::fprintf(stderr, "%s%s", line.c_str(), final ? "\n" : "");
   std::fflush(stderr);
   progressShown_ = true;
@@ -164,23 +244,71 @@ int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
     *error = "the graph could not start";
     return 1;
   }
+  const bool played = PlayToEnd(interrupted, error);
+  graph_->Stop();
+  return played && ReportFiles(error) ? 0 : 1;
+}
+
+bool Player::PlayToEnd(const std::atomic<bool>& interrupted, std::string* error) {
   const bool terminal = ::isatty(STDERR_FILENO);
   const auto started = std::chrono::steady_clock::now();
-  while (!graph_->WaitForCompletion(std::chrono::milliseconds(250))) {
+  bool selected = KeepCameraSelected(true, error);
+  while (selected && !graph_->WaitForCompletion(std::chrono::milliseconds(250))) {
     if (interrupted) break;
+    selected = KeepCameraSelected(false, error);
     if (terminal && std::chrono::steady_clock::now() - started > kProgressAfter) ShowProgress(false);
   }
   if (progressShown_) ShowProgress(true);
-  graph_->Stop();
+  if (!selected) return false;
+  // The last picture lives in the video pin's samples, which go when the graph stops.
+  return options_.snapshotPrefix.empty() ||
+         CallSucceeded("SaveSnapshot", settings_->SaveSnapshot(options_.snapshotPrefix.c_str()), error);
+}
+
+bool Player::ReportFiles(std::string* error) {
   if (wavWriter_ && FAILED(wavWriter_->Status())) {
     *error = options_.audioOut + ": cannot be written";
-    return 1;
+    return false;
   }
   if (wavWriter_ && !std::filesystem::exists(options_.audioOut)) {
     *error = options_.location + ": no audio was played, so " + options_.audioOut + " was not written";
-    return 1;
+    return false;
   }
-  return 0;
+  if (aviWriter_ && FAILED(aviWriter_->Status())) {
+    *error = options_.videoOut + ": cannot be written";
+    return false;
+  }
+  if (aviWriter_ && !std::filesystem::exists(options_.videoOut)) {
+    *error = options_.location + ": no pictures were played, so " + options_.videoOut + " was not written";
+    return false;
+  }
+  const std::filesystem::path snapshot = snapshots_ ? snapshots_->Written() : std::filesystem::path();
+  if (snapshots_ && snapshot.empty()) {
+    *error = "no snapshot was written for " + options_.snapshotPrefix +
+             " (no picture, or a folder that cannot be written)";
+    return false;
+  }
+  const std::filesystem::path recording = recordings_ ? recordings_->Written() : std::filesystem::path();
+  if (recordings_ && recording.empty()) {
+    *error = "no recording was written for " + options_.recordPrefix +
+             " (no picture, or a folder that cannot be written)";
+    return false;
+  }
+
+  if (wavWriter_) std::printf("vesk-play: audio written to %s\n", options_.audioOut.c_str());
+  if (aviWriter_) {
+    std::printf("vesk-play: video written to %s: %ld pictures of %ldx%ld%s\n", options_.videoOut.c_str(),
+                aviWriter_->Pictures(), static_cast<long>(aviWriter_->Width()),
+                static_cast<long>(std::abs(aviWriter_->Height())),
+                aviWriter_->LimitReached() ? " (the file reached its size limit; later pictures left out)" : "");
+  }
+  if (snapshots_) std::printf("vesk-play: snapshot written to %s\n", snapshot.c_str());
+  if (recordings_) {
+    std::printf("vesk-play: %s: %lu pictures in %s\n",
+                recording_.Ended() ? "recording ended" : "the stream ended before the recording did",
+                recording_.PicturesWritten(), recording.c_str());
+  }
+  return true;
 }
 
 }  // namespace vesk::play

@@ -4,11 +4,16 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "apps/vesk-play/play_options.h"
+#include "apps/vesk-play/recording_progress.h"
+#include "apps/vesk-play/stamped_files.h"
+#include "host/avi_writer_sink.h"
 #include "host/filter_graph.h"
 #include "host/module_loader.h"
+#include "host/sink_filter.h"
 #include "host/wav_writer_sink.h"
 #include "vesk/com_ptr.h"
 #include "vesk/splitter_settings.h"
@@ -17,19 +22,27 @@ namespace vesk::play {
 
 class Player {
  public:
-  // Null with a one-line reason when the module or the location cannot be opened.
+  // Null with a one-line reason when the module or the location cannot be
+  // opened, or the module refuses a setting asked for.
   static std::unique_ptr<Player> Open(const PlayOptions& options, std::string* error);
   ~Player();
 
   // The configuration report, the time range and the duration, as text.
   std::string Info();
-  // Plays to the end of the stream, or until `interrupted` is set. 0 on success,
-  // with a reason in `error` otherwise.
+  // Plays to the end of the stream, or until `interrupted` is set, then prints
+  // the files written. 0 on success, with a reason in `error` otherwise.
   int Play(const std::atomic<bool>& interrupted, std::string* error);
 
  private:
   Player() = default;
   HRESULT BuildGraph(std::string* error);
+  HRESULT Connect(const char16_t* pinName, host::SinkFilter& sink, const char16_t* sinkName);
+  HRESULT ConnectVideo(std::string* error);
+  bool ApplySettings(std::string* error);
+  bool KeepCameraSelected(bool justStarted, std::string* error);
+  bool PlayToEnd(const std::atomic<bool>& interrupted, std::string* error);
+  // Checks what each output wrote; on success prints one line per file.
+  bool ReportFiles(std::string* error);
   void ShowProgress(bool final);
 
   PlayOptions options_;
@@ -37,8 +50,16 @@ class Player {
   ComPtr<host::FilterGraph> graph_;
   ComPtr<IBaseFilter> filter_;
   ComPtr<ISplitterSettings> settings_;
-  ComPtr<IBaseFilter> audioSink_;
+  ComPtr<host::SinkFilter> audioSink_;
   ComPtr<host::WavWriterSink> wavWriter_;  // the audio sink when a WAV file is asked for
+  ComPtr<host::SinkFilter> videoSink_;     // none when the module has no video output
+  ComPtr<host::AviWriterSink> aviWriter_;  // the video sink when an AVI file is asked for
+  // The module calls it until it is taken back, which the destructor does.
+  RecordingProgress recording_;
+  bool notifyWindowSet_ = false;
+  // Made before the graph runs, to find the files the module names itself.
+  std::optional<StampedFiles> snapshots_;
+  std::optional<StampedFiles> recordings_;
   bool progressShown_ = false;
 };
 

@@ -1,114 +1,27 @@
 // vesk-play as a user runs it: a subprocess with its exit status, its output
 // and the files it writes.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/little_endian.h"
 #include "input/stream_format.h"
 #include "mkrec/recording_composer.h"
 #include "mkrec/stream_writer.h"
+#include "player_process.h"
 #include "test_http_server.h"
-
-extern char** environ;
 
 namespace vesk::play {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Long enough for a sanitizer build on a busy machine; a hang ends here.
-constexpr auto kRunLimit = std::chrono::seconds(90);
-
-struct Outcome {
-  int exitCode = -1;  // -1: killed by a signal or by the time limit
-  bool hung = false;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class Scratch {
- public:
-  Scratch() {
-    std::string pattern = ::testing::TempDir() + "vesk-play-XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-Outcome RunPlayer(const Scratch& dir, std::vector<std::string> args) {
-  const std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  args.insert(args.begin(), VESK_PLAY_PATH);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  Outcome run;
-  pid_t pid = 0;
-  const int spawned = ::posix_spawn(&pid, VESK_PLAY_PATH, &files, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&files);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << VESK_PLAY_PATH;
-    return run;
-  }
-  const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      run.hung = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (!run.hung && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-  run.out = Slurp(outPath);
-  run.err = Slurp(errPath);
-  return run;
-}
-
-// What the failures must look like: one line naming the program, status 1.
-void ExpectOneLineFailure(const Outcome& run, const std::string& about) {
-  EXPECT_FALSE(run.hung) << about;
-  EXPECT_EQ(run.exitCode, 1) << about << "\n" << run.err;
-  EXPECT_EQ(run.err.rfind("vesk-play:", 0), 0u) << about << "\n" << run.err;
-  EXPECT_TRUE(!run.err.empty() && run.err.find('\n') == run.err.size() - 1) << about << "\n" << run.err;
-}
 
 // Two 16-bit audio channels (8 and 9) with patterns that never meet: channel
 // 8's bytes stay below 0x80, channel 9's above, and the packet sizes differ.
@@ -229,6 +142,26 @@ TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
     std::string shown;
     for (const auto& arg : args) shown += arg + " ";
     ExpectOneLineFailure(RunPlayer(dir, args), shown);
+  }
+
+  // A bad picture option is named before any file is read.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> badPictureOptions = {
+      {{"--camera", "4"}, "--camera"},
+      {{"--camera", "two"}, "--camera"},
+      {{"--show", "time,clock"}, "--show"},
+      {{"--brightness", "101"}, "--brightness"},
+      {{"--contrast", "1.5"}, "--contrast"},
+      {{"--sharpness", "-1"}, "--sharpness"},
+      {{"--smooth", "much"}, "--smooth"},
+      {{"--record", dir.File("rec")}, "--record"},
+      {{"--frames", "5"}, "--frames"},
+      {{"--record", dir.File("rec"), "--frames", "1"}, "--frames"},
+  };
+  for (auto [args, option] : badPictureOptions) {
+    args.push_back(notRecording);
+    const Outcome run = RunPlayer(dir, args);
+    ExpectOneLineFailure(run, option);
+    EXPECT_NE(run.err.find(option), std::string::npos) << run.err;
   }
   ::close(closed);
 }
