@@ -32,8 +32,10 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnInterrupt);
   auto player = vesk::play::Player::Open(*options, &error);
   if (!player) return Fail(error);
-  if (options->info) {
-    std::fputs(player->Info().c_str(), stdout);
+  if (options->info || options->settings || options->configReport) {
+    if (options->info) std::fputs(player->Info().c_str(), stdout);
+    if (options->configReport) std::fputs(player->ConfigReport().c_str(), stdout);
+    if (options->settings) std::fputs(player->Settings().c_str(), stdout);
     return 0;
   }
   if (player->Play(interrupted, &error) != 0) return Fail(error);

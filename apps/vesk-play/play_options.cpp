@@ -15,6 +15,10 @@ const char* const kPlayUsage =
     "\n"
     "  --headless            play without a window (the only way for now)\n"
     "  --info                print the configuration report, the time range and the duration\n"
+    "  --config-report       print the configuration report as the property page shows it\n"
+    "  --settings            print every setting of the filter (after the options below)\n"
+    "  --save-settings       keep the display settings given here (camera texts, switches,\n"
+    "                        audio channel, mute) for the next runs\n"
     "  --audio-out FILE.wav  write the audio the \"Audio\" pin delivers\n"
     "  --audio-channel all|N play every audio channel, or the N-th (from 0)\n"
     "  --mute                deliver silence instead of the sound\n"
@@ -106,6 +110,12 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       options.headless = true;
     } else if (arg == "--info") {
       options.info = true;
+    } else if (arg == "--settings") {
+      options.settings = true;
+    } else if (arg == "--save-settings") {
+      options.saveSettings = true;
+    } else if (arg == "--config-report") {
+      options.configReport = true;
     } else if (arg == "--trace") {
       options.trace = true;
     } else if (arg == "--mute") {

@@ -14,6 +14,9 @@ struct PlayOptions {
   std::string location;  // a recording's path, or an http:// URL
   bool headless = false;
   bool info = false;
+  bool settings = false;      // print every setting, then stop
+  bool saveSettings = false;  // keep the display settings given here for next time
+  bool configReport = false;  // print the report as the property page shows it, then stop
   bool trace = false;
   bool mute = false;
   std::string audioOut;              // a WAV file for the audio pin's samples

@@ -103,7 +103,7 @@ HRESULT Player::BuildGraph(std::string* error) {
     *error = options_.location + ": not a VESK recording";
     return hr;
   }
-  if (options_.info) return S_OK;
+  if (options_.info || options_.configReport) return S_OK;
 
   if (options_.audioOut.empty()) {
     audioSink_ = host::NullSink::Create();
@@ -189,7 +189,7 @@ bool Player::ApplySettings(std::string* error) {
       return false;
   }
   if (!options_.snapshotPrefix.empty()) snapshots_.emplace(options_.snapshotPrefix, ".bmp");
-  return true;
+  return !options_.saveSettings || CallSucceeded("SaveSettings", settings_->SaveSettings(), error);
 }
 
 // The video pin selects all cameras when it first starts, and the filter does
@@ -220,6 +220,60 @@ std::string Player::Info() {
     text += "Duration: " + std::to_string(duration / kUnitsPerSecond) + " seconds\n";
   else
     text += "Duration: unknown (live source)\n";
+  return text;
+}
+
+std::string Player::ConfigReport() {
+  // The page's dialog shows what fits its 1024-byte buffer.
+  char report[1024] = {};
+  settings_->GetConfigReport(report, sizeof report);
+  return ReportTextForTerminal(report);
+}
+
+std::string Player::Settings() {
+  std::string text;
+  auto line = [&](const std::string& name, long value) { text += name + ": " + std::to_string(value) + "\n"; };
+  using Operation = HRESULT (STDMETHODCALLTYPE ISplitterSettings::*)(LONG, LONG*);
+  auto option = [&](const std::string& name, Operation operation) {
+    LONG value = 0;
+    if (SUCCEEDED((settings_.Get()->*operation)(OptionRead, &value))) line(name, value);
+  };
+  char device[80] = {};
+  settings_->GetDeviceName(device, sizeof device);
+  text += "Device name: " + ReportTextForTerminal(device) + "\n";
+  line("Start time", settings_->GetStartTime());
+  line("End time", settings_->GetEndTime());
+  line("Video channels", settings_->GetVideoChannelCount());
+  line("Audio channels", settings_->GetAudioChannelCount());
+  text += "Frame rate: " + std::to_string(settings_->GetFrameRate()) + "\n";
+  text += "Playback rate: " + std::to_string(settings_->GetPlaybackRate()) + "\n";
+  line("Local source", settings_->IsLocalSource());
+  DWORD width = 0, height = 0;
+  if (SUCCEEDED(settings_->GetFrameSize(&width, &height)))
+    text += "Camera size: " + std::to_string(width) + "x" + std::to_string(height) + "\n";
+  line("ActiveCamera", settings_->GetActiveCamera());
+  line("ActiveAudio", settings_->GetActiveAudio());
+  line("bMute", settings_->GetMute());
+  option("bShowTime", &ISplitterSettings::ShowTimeOp);
+  option("bShowFPS", &ISplitterSettings::ShowFpsOp);
+  option("bShowBPS", &ISplitterSettings::ShowBpsOp);
+  option("bShowACTIV", &ISplitterSettings::ShowActivityOp);
+  option("bShowSmooth", &ISplitterSettings::ShowSmoothOp);
+  option("bShowBrightness", &ISplitterSettings::ShowBrightnessOp);
+  for (LONG overlay = 0; overlay <= 4; ++overlay) {
+    LONG value = 0;
+    if (SUCCEEDED(settings_->CameraOptionOp(overlay, OptionRead, &value)))
+      line(overlay < 4 ? "CameraOption " + std::to_string(overlay) : std::string("CameraOption general"), value);
+  }
+  line("Brightness", settings_->GetBrightness());
+  line("Contrast", settings_->GetContrast());
+  line("ReservedAdjustment", settings_->GetReservedAdjustment());
+  line("Sharpness", settings_->GetSharpness());
+  line("Smooth", settings_->GetSmooth());
+  option("Sharpness slider", &ISplitterSettings::SharpnessSliderOp);
+  option("Brightness slider", &ISplitterSettings::BrightnessSliderOp);
+  option("Smooth slider", &ISplitterSettings::SmoothSliderOp);
+  option("Contrast slider", &ISplitterSettings::ContrastSliderOp);
   return text;
 }
 

@@ -29,6 +29,10 @@ class Player {
 
   // The configuration report, the time range and the duration, as text.
   std::string Info();
+  // Every setting as the filter's settings interface reports it.
+  std::string Settings();
+  // The configuration report as the property page's dialog shows it.
+  std::string ConfigReport();
   // Plays to the end of the stream, or until `interrupted` is set, then prints
   // the files written. 0 on success, with a reason in `error` otherwise.
   int Play(const std::atomic<bool>& interrupted, std::string* error);

@@ -200,5 +200,21 @@ TEST_F(VeskPlayVideoTest, WhatCannotBeDoneIsOneLineAndStatusOne) {
   }
 }
 
+TEST_F(VeskPlayVideoTest, SavedDisplaySwitchesAreInForceInTheNextRun) {
+  const std::string before = ::getenv("XDG_CONFIG_HOME") ? ::getenv("XDG_CONFIG_HOME") : "";
+  ::setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
+  const Bytes saved = LastPicture({"--show", "activity", "--save-settings"});
+  const Bytes next = LastPicture({});
+  const Outcome listed = Play({"--settings"});
+  ::setenv("XDG_CONFIG_HOME", dir_.File("fresh").c_str(), 1);
+  const Bytes fresh = LastPicture({});
+  ::setenv("XDG_CONFIG_HOME", before.c_str(), 1);
+
+  ASSERT_EQ(saved.size(), kPictureBytes);
+  EXPECT_EQ(next, saved);
+  EXPECT_NE(fresh, saved) << "without saved settings no activity is drawn";
+  EXPECT_NE(listed.out.find("bShowACTIV: 1\n"), std::string::npos) << listed.out;
+}
+
 }  // namespace
 }  // namespace vesk::play
