@@ -124,7 +124,10 @@ HRESULT VideoPin::SetMediaType(const AM_MEDIA_TYPE* type) {
   geometry.bytesPerPixel = format.bmiHeader.biBitCount / 8u;
   geometry.cameraRowBytes = geometry.bytesPerPixel * geometry.width;
   geometry.cameraFrameBytes = geometry.cameraRowBytes * geometry.height;
-  geometry_ = geometry;
+  {
+    std::lock_guard hold(pictureLock_);  // a snapshot reads the geometry
+    geometry_ = geometry;
+  }
 
   for (int i = 0; i < kCameras; ++i) {
     decoders_[i].reset();
@@ -192,13 +195,17 @@ void VideoPin::DescribeForReport(input::PinReport& report) {
 
 // The font narrows with the camera: 7 at the usual 400 pixels. Narrow
 // cameras keep at least one pixel per character.
-DWORD VideoPin::FontWidth() const {
-  const std::int64_t width = (static_cast<std::int64_t>(cameraSize_[0]) - 352) / 32 + 6;
+DWORD VideoPin::FontWidth() {
+  DWORD cameraWidth = 0, cameraHeight = 0;
+  GetFrameSize(&cameraWidth, &cameraHeight);
+  const std::int64_t width = (static_cast<std::int64_t>(cameraWidth) - 352) / 32 + 6;
   return static_cast<DWORD>(std::max<std::int64_t>(width, 1));
 }
 
+// The regions follow the camera size; the settings thread sets them too.
 void VideoPin::SetGridRegions() {
-  const DWORD w = cameraSize_[0], h = cameraSize_[1];
+  DWORD w = 0, h = 0;
+  GetFrameSize(&w, &h);
   overlays_[0]->SetRegion(w, h, 0, h);
   overlays_[1]->SetRegion(w, h, w, h);
   overlays_[2]->SetRegion(w, h, 0, 0);
@@ -206,7 +213,9 @@ void VideoPin::SetGridRegions() {
 }
 
 void VideoPin::SetEnlargedRegion(int camera) {
-  overlays_[camera]->SetRegion(2 * cameraSize_[0], 2 * cameraSize_[1], 0, 0);
+  DWORD w = 0, h = 0;
+  GetFrameSize(&w, &h);
+  overlays_[camera]->SetRegion(2 * w, 2 * h, 0, 0);
 }
 
 // ---- Settings ---------------------------------------------------------------------------

@@ -108,7 +108,7 @@ class VideoPin final : public filter::VideoOutput {
 
   bool ChannelOn(int camera) { return channels_.ChannelPresent(camera); }
   bool DecodesRgb32(int camera) const;
-  DWORD FontWidth() const;
+  DWORD FontWidth();
   void SetGridRegions();
   void SetEnlargedRegion(int camera);
   OutputPicture LastPicture() const;
@@ -116,11 +116,14 @@ class VideoPin final : public filter::VideoOutput {
   filter::ChannelPresence& channels_;
   TickSource tick_;
 
-  // The camera size from the channel description; the decoders read it.
-  // Written by the producer thread, read by the settings thread.
+  // The camera size from the channel description, written by the producer
+  // thread: the decoders read the pair on that thread, every other reader
+  // the same size packed in frameSize_.
   std::uint32_t cameraSize_[2] = {400, 288};
   std::atomic<std::uint64_t> frameSize_;
-  Geometry geometry_;  // producer thread, and the connecting thread while no producer runs
+  // Producer thread, and the connecting thread while no producer runs; a
+  // snapshot reads it under pictureLock_, which guards its writing.
+  Geometry geometry_;
 
   const std::unique_ptr<platform::TextRasterizer> rasterizer_;
   std::array<std::unique_ptr<CVideoCodec>, kCameras> decoders_;
