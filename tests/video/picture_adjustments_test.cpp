@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/cpu_features.h"
 #include "video/brightness_contrast.h"
 #include "video/picture_adjustments.h"
 
@@ -104,6 +105,31 @@ TEST(BrightnessContrastTest, AppliesToColoursOnlyAndFollowsSettingChanges) {
   EXPECT_EQ(picture, Pixels({{128, 128, 128, 7}, {12, 255, 140, 250}}));
 }
 
+TEST(BrightnessContrastTest, EitherInstructionsFollowTheRuleForAnySetting) {
+  // 37 x 3 pixels: whole vector blocks and a remainder.
+  const Picture original = RandomPicture(37, 3, 5);
+  for (std::int32_t k : {0, 1, 20, 50, 78, 99, 100, 101, 102, -1, -50, -99, -100, -101, INT_MIN, INT_MAX})
+    for (std::int32_t b : {0, 10, -1, 100, -100, 250, -250, 1000, INT_MIN, INT_MAX})
+      for (auto instructions : {Instructions::kFastest, Instructions::kBaseline}) {
+        Picture picture = original;
+        BrightnessContrast adjust(instructions);
+        adjust.Apply(picture.data(), 37, 3, b, k);
+        for (std::size_t i = 0; i < picture.size(); ++i)
+          ASSERT_EQ(picture[i], i % 4 == 3 ? original[i] : BrightnessContrast::AdjustChannel(original[i], b, k))
+              << "b=" << b << " k=" << k << " byte " << i << (adjust.Vectorised() ? " vector" : " table");
+        if (instructions == Instructions::kBaseline) {
+          EXPECT_FALSE(adjust.Vectorised());
+        }
+#ifdef VESK_HAS_X86_VECTOR_PATHS
+        // The page's settings must not fall back to the table.
+        const bool pageSetting = b >= -100 && b <= 100 && k >= -50 && k <= 50;
+        if (instructions == Instructions::kFastest && pageSetting && platform::HasAvx2()) {
+          EXPECT_TRUE(adjust.Vectorised()) << "b=" << b << " k=" << k;
+        }
+#endif
+      }
+}
+
 TEST(SharpenPictureTest, SharpensTheCentreAgainstTheMean) {
   Picture picture(4 * 9, 10);
   picture[4 * 4] = 100;     // centre blue
@@ -182,6 +208,20 @@ TEST(PictureFilterTest, MatchesTheRulesPixelByPixelOnRandomPictures) {
       ReferenceSmooth(slow, w, h, t);
       EXPECT_EQ(fast, slow) << w << "x" << h << " t=" << t;
     }
+  }
+}
+
+TEST(PictureFilterTest, SmoothingOfWideRowsMatchesTheRules) {
+  // Rows long enough for whole pieces of window data and a remainder, with
+  // blue values close enough for many pixels to be smoothed.
+  for (std::int32_t t : {20, 40, 90}) {
+    Picture original = RandomPicture(300, 6, t);
+    for (std::size_t i = 0; i < original.size(); i += 4) original[i] = static_cast<std::uint8_t>(100 + original[i] % 60);
+    Picture slow = original;
+    ReferenceSmooth(slow, 300, 6, t);
+    Picture fast = original;
+    SmoothPicture(fast.data(), 300, 6, t);
+    EXPECT_EQ(fast, slow) << "t=" << t;
   }
 }
 
