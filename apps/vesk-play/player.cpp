@@ -24,6 +24,14 @@ constexpr auto kProgressAfter = std::chrono::seconds(1);
 
 void TraceToStderr(const char* line) { std::fprintf(stderr, "%s\n", line); }
 
+// The module says why it cannot make its filter (a missing font, say) only in
+// its trace: the first line traced while it tries is kept for the error (the
+// lines after it come from taking the half-made filter apart).
+std::string firstTraceLine;
+void KeepFirstTraceLine(const char* line) {
+  if (firstTraceLine.empty()) firstTraceLine = line;
+}
+
 std::string Clock(LONGLONG units) {
   const long long seconds = units / kUnitsPerSecond;
   char text[32];
@@ -60,10 +68,14 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
     return nullptr;
   }
 
-  HRESULT hr = player->module_->CreateInstance(CLSID_SplitterFilter, IID_IBaseFilter,
-                                               reinterpret_cast<void**>(player->filter_.GetAddressOf()));
+  auto setSink = reinterpret_cast<SetTraceSinkEntry>(player->module_->Entry(kSetTraceSinkEntry));
+  if (setSink && !options.trace) setSink(KeepFirstTraceLine);
+  const HRESULT hr = player->module_->CreateInstance(CLSID_SplitterFilter, IID_IBaseFilter,
+                                                     reinterpret_cast<void**>(player->filter_.GetAddressOf()));
+  if (setSink && !options.trace) setSink(nullptr);
   if (FAILED(hr)) {
     *error = "the playback module could not make its filter";
+    if (!firstTraceLine.empty()) *error += ": " + firstTraceLine;
     return nullptr;
   }
   player->filter_.As(IID_ISplitterSettings, &player->settings_);

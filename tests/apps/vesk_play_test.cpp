@@ -207,6 +207,28 @@ TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
   EXPECT_EQ(run.out.find('\r'), std::string::npos);
 }
 
+// Without the overlay font no filter is made, and the player says why.
+TEST(VeskPlayTest, AMissingFontIsNamedAtStartUp) {
+  Scratch dir;
+  const std::string path = dir.File("one.vsk");
+  {
+    mkrec::RecordingPlan plan;
+    plan.durationSeconds = 1;
+    mkrec::FileSink file(path);
+    mkrec::StreamWriter writer(file);
+    ASSERT_TRUE(mkrec::RecordingComposer(plan).Write(writer).ok());
+    ASSERT_TRUE(file.Close());
+  }
+  const std::string config = dir.File("fonts.conf");
+  std::ofstream(config) << "<?xml version=\"1.0\"?><fontconfig><dir>" << dir.File("no-fonts")
+                        << "</dir><cachedir>" << dir.File("cache") << "</cachedir></fontconfig>\n";
+  ::setenv("FONTCONFIG_FILE", config.c_str(), 1);
+  const Outcome run = RunPlayer(dir, {"--info", path});
+  ::unsetenv("FONTCONFIG_FILE");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("is not installed (Debian package fonts-liberation2)\n"), std::string::npos) << run.err;
+}
+
 class VeskPlayAudioTest : public ::testing::Test {
  protected:
   void SetUp() override { WriteTwoChannelRecording(recording_); }
