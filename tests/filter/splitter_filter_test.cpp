@@ -203,6 +203,16 @@ TEST_F(SplitterFilterTest, SettingsOfTheVideoSide) {
   EXPECT_EQ(settings_->BrightnessSliderOp(OptionRead, &value), S_OK);
   EXPECT_EQ(value, 100);
   EXPECT_EQ(settings_->ContrastSliderOp(0x1002, &value), E_INVALIDARG);
+  EXPECT_EQ(settings_->ShowTimeOp(0x1002, &value), E_INVALIDARG);
+  EXPECT_EQ(settings_->CameraOptionOp(5, OptionRead, &value), E_INVALIDARG);
+  EXPECT_EQ(settings_->CameraOptionOp(-1, OptionRead, &value), E_INVALIDARG);
+  EXPECT_EQ(settings_->CameraOptionOp(4, OptionRead, &value), S_OK);
+  EXPECT_EQ(value, 2);  // the general overlay shows its messages
+  value = 1;
+  ASSERT_EQ(settings_->ShowBpsOp(OptionWrite, &value), S_OK);
+  value = 0;
+  EXPECT_EQ(settings_->ShowBpsOp(OptionRead, &value), S_OK);
+  EXPECT_EQ(value, 1);
 
   ComPtr<IPin> video;
   ASSERT_EQ(filter_->FindPin(u"VideoOutput0", video.GetAddressOf()), S_OK);

@@ -16,11 +16,9 @@
 namespace vesk::host {
 namespace {
 
-using capture::testing::HaveFfprobe;
 using capture::testing::Le32;
 using capture::testing::ParseAvi;
 using capture::testing::ParsedAvi;
-using capture::testing::ProbeVideo;
 using test::FakeSource;
 
 MediaType Rgb24Type(LONG width, LONG height) {
@@ -96,7 +94,7 @@ class AviWriterSinkTest : public ::testing::Test {
 
 // The module's video pin sends samples without a length: a picture fills the
 // start of the buffer, however large the buffer is.
-TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrameThatFfprobeReads) {
+TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrame) {
   Start(test::Rgb32Type(4, 2));
   const std::vector<BYTE> sized = Picture(32, 1);
   const std::vector<BYTE> unsized = Picture(32, 2);
@@ -115,13 +113,6 @@ TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrameThatFfprobeReads) {
   EXPECT_EQ(sink_->Height(), 2);
   EXPECT_EQ(sink_->Status(), S_OK);
   EXPECT_EQ(FilesInDirectory(), 1);
-
-  if (!HaveFfprobe()) GTEST_SKIP() << "ffprobe not installed: " << path_ << " checked by the RIFF walk only";
-  auto fields = ProbeVideo(path_.string());
-  EXPECT_EQ(fields["unexpected"], "");
-  EXPECT_EQ(fields["width"], "4");
-  EXPECT_EQ(fields["height"], "2");
-  EXPECT_EQ(fields["nb_read_frames"], "2");
 }
 
 // Three 24-bit pixels take 9 bytes of a 12-byte row.

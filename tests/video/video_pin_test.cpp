@@ -334,25 +334,5 @@ TEST_F(VideoPinTest, MediaTypesFollowTheCameraSizeOfTheDescription) {
   EXPECT_EQ(Delivered(), 0u) << "a reconnection is due and cannot happen without a graph";
 }
 
-TEST_F(VideoPinTest, OptionOperationsRefuseUnknownCodesAndOverlays) {
-  LONG value = 2;
-  EXPECT_EQ(pin_->CameraOptionOp(5, OptionRead, &value), E_INVALIDARG);
-  EXPECT_EQ(pin_->CameraOptionOp(-1, OptionRead, &value), E_INVALIDARG);
-  EXPECT_EQ(pin_->CameraOptionOp(4, OptionRead, &value), S_OK);
-  EXPECT_EQ(value, 2);  // the general overlay shows its messages
-  EXPECT_EQ(pin_->CameraOptionOp(0, OptionRead, nullptr), E_POINTER);
-  value = 1;
-  EXPECT_EQ(pin_->SwitchOp(filter::VideoSwitch::kTime, 0x1002, &value), E_INVALIDARG);
-  EXPECT_EQ(pin_->SwitchOp(filter::VideoSwitch::kTime, OptionRead, &value), S_OK);
-  EXPECT_EQ(value, 0);
-  value = 1;
-  ASSERT_EQ(pin_->SwitchOp(filter::VideoSwitch::kBps, OptionWrite, &value), S_OK);
-  value = 0;
-  EXPECT_EQ(pin_->SwitchOp(filter::VideoSwitch::kBps, OptionRead, &value), S_OK);
-  EXPECT_EQ(value, 1);
-  EXPECT_EQ(pin_->SwitchOp(filter::VideoSwitch::kContrastSlider, OptionRead, &value), S_OK);
-  EXPECT_EQ(value, 50);
-}
-
 }  // namespace
 }  // namespace vesk::video
