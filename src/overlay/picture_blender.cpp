@@ -9,31 +9,11 @@ namespace {
 // and its pixels blend as RGB32's.
 constexpr GUID kSubtypeArgb32 = {0x773C9AC0, 0x3274, 0x11D0, {0xB7, 0x24, 0x00, 0xAA, 0x00, 0x6C, 0x1A, 0x01}};
 
-std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void Store32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
-
-// One 16-bit pixel: each field scaled by a, plus the text colour cut to the
-// field's bits in the field's place.
-std::uint16_t Blend16(std::uint16_t p, const std::uint8_t* text, std::uint32_t a, int greenBits) {
+// A drawn text pixel in a 16-bit picture: each field the text colour cut to
+// the field's bits.
+std::uint16_t Encode16(const std::uint8_t* text, int greenBits) {
   const int redShift = 5 + greenBits;
-  const std::uint32_t blueMask = 0x1F;
-  const std::uint32_t greenMask = ((1u << greenBits) - 1) << 5;
-  const std::uint32_t redMask = 0x1Fu << redShift;
-  const std::uint32_t blue = ((((p & blueMask) * a) >> 8) + (text[0] >> 3)) & blueMask;
-  const std::uint32_t green =
-      ((((p & greenMask) * a) >> 8) + (static_cast<std::uint32_t>(text[1] >> (8 - greenBits)) << 5)) & greenMask;
-  const std::uint32_t red =
-      ((((p & redMask) * a) >> 8) + (static_cast<std::uint32_t>(text[2] >> 3) << redShift)) & redMask;
-  return static_cast<std::uint16_t>(red | green | blue);
+  return static_cast<std::uint16_t>((text[2] >> 3) << redShift | (text[1] >> (8 - greenBits)) << 5 | text[0] >> 3);
 }
 
 }  // namespace
@@ -85,45 +65,35 @@ HRESULT PictureBlender::Place(const TextBitmap& bitmap, int x, int y, Horizontal
   if (y + h > height_) y = height_ - h;
 
   const int bytesPerPixel = format_ == Format::kRgb32 ? 4 : format_ == Format::kRgb24 ? 3 : 2;
-  for (int r = 0; r < h; ++r)
-    BlendRow(bitmap.Row(r), w,
-             picture + static_cast<std::size_t>(y + r) * stride_ + static_cast<std::size_t>(x) * bytesPerPixel);
+  for (int r = 0; r < h; ++r) {
+    BYTE* row = picture + static_cast<std::size_t>(y + r) * stride_ + static_cast<std::size_t>(x) * bytesPerPixel;
+    for (const TextBitmap::Run& run : bitmap.DrawnRuns(r))
+      WriteRun(bitmap.Row(r) + static_cast<std::size_t>(run.start) * 4, run.length,
+               row + static_cast<std::size_t>(run.start) * bytesPerPixel);
+  }
   return S_OK;
 }
 
-// a = 255 leaves the picture alone; below it the picture is scaled by a and
-// the text added, so a = 0 gives the text pixel itself. One loop per format:
-// this is the inner loop of every text of every picture.
-void PictureBlender::BlendRow(const std::uint8_t* text, int count, std::uint8_t* target) const {
+// The blend scales the picture pixel by the text pixel's fourth byte and adds
+// the text. A drawn pixel's fourth byte is 0, so the text pixel itself lands
+// in the picture, cut to the picture's format; undrawn pixels (255) are never
+// visited. This is the inner loop of every text of every picture.
+void PictureBlender::WriteRun(const std::uint8_t* text, int count, std::uint8_t* target) const {
   switch (format_) {
     case Format::kRgb32:
-      for (int i = 0; i < count; ++i, text += 4, target += 4) {
-        const std::uint32_t a = text[3];
-        if (a == 255) continue;
-        const std::uint32_t p = Load32(target);
-        const std::uint32_t t = Load32(text);
-        const std::uint32_t green = ((((p & 0x0000FF00u) * a) >> 8) + (t & 0xFFFFFF00u)) & 0x0000FF00u;
-        const std::uint32_t redBlue = ((((p & 0x00FF00FFu) * a) >> 8) + (t & 0xFFFF00FFu)) & 0x00FF00FFu;
-        Store32(target, green | redBlue);
-      }
+      // B, G, R and the fourth byte 0, as the text pixel has them.
+      std::memcpy(target, text, static_cast<std::size_t>(count) * 4);
       break;
     case Format::kRgb24:
-      for (int i = 0; i < count; ++i, text += 4, target += 3) {
-        const std::uint32_t a = text[3];
-        if (a == 255) continue;
-        for (int c = 0; c < 3; ++c) target[c] = static_cast<std::uint8_t>(((target[c] * a) >> 8) + text[c]);
-      }
+      for (int i = 0; i < count; ++i, text += 4, target += 3) std::memcpy(target, text, 3);
       break;
     case Format::kRgb565:
     case Format::kRgb555: {
       const int greenBits = format_ == Format::kRgb565 ? 6 : 5;
       for (int i = 0; i < count; ++i, text += 4, target += 2) {
-        const std::uint32_t a = text[3];
-        if (a == 255) continue;
-        const auto p = static_cast<std::uint16_t>(target[0] | (target[1] << 8));
-        const std::uint16_t result = Blend16(p, text, a, greenBits);
-        target[0] = static_cast<std::uint8_t>(result);
-        target[1] = static_cast<std::uint8_t>(result >> 8);
+        const std::uint16_t value = Encode16(text, greenBits);
+        target[0] = static_cast<std::uint8_t>(value);
+        target[1] = static_cast<std::uint8_t>(value >> 8);
       }
       break;
     }

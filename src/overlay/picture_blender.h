@@ -36,7 +36,8 @@ class PictureBlender {
  private:
   enum class Format { kRgb32, kRgb24, kRgb565, kRgb555 };
 
-  void BlendRow(const std::uint8_t* text, int count, std::uint8_t* target) const;
+  // Blends `count` drawn text pixels into the picture at `target`.
+  void WriteRun(const std::uint8_t* text, int count, std::uint8_t* target) const;
 
   Format format_ = Format::kRgb32;
   int width_ = 0;

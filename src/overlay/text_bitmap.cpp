@@ -33,7 +33,25 @@ TextBitmap TextBitmap::Paint(const platform::TextMask& mask, DWORD colour) {
   for (const Offset& pen : kOutline) bitmap.Stamp(mask, kMargin + pen.dx, kMargin + pen.dy, kBlack);
   bitmap.Stamp(mask, kMargin + kShadow.dx, kMargin + kShadow.dy, kBlack);
   bitmap.Stamp(mask, kMargin, kMargin, colour);
+  bitmap.FindDrawnRuns();
   return bitmap;
+}
+
+void TextBitmap::FindDrawnRuns() {
+  rowRuns_.assign(1, 0);
+  for (int row = 0; row < height_; ++row) {
+    const std::uint8_t* pixel = Row(row);
+    for (int x = 0; x < width_;) {
+      if (pixel[4 * x + 3] == 255) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < width_ && pixel[4 * x + 3] != 255) ++x;
+      runs_.push_back({start, x - start});
+    }
+    rowRuns_.push_back(runs_.size());
+  }
 }
 
 void TextBitmap::Stamp(const platform::TextMask& mask, int left, int top, DWORD colour) {
