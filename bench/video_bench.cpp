@@ -414,14 +414,19 @@ int main(int argc, char** argv) {
   }
 
   const bool videoPin = HasVideoPin();
-  benchmark::RegisterBenchmark("DecodeAlone", DecodeAlone)
-      ->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+  // Decoding alone is timed before and after the whole paths: on a shared
+  // machine the load drifts, and the mean of both stands for the whole run.
+  const auto decodeAlone = [](const char* name) {
+    benchmark::RegisterBenchmark(name, DecodeAlone)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+  };
+  decodeAlone("DecodeAlone");
   if (videoPin) {
     // The work is on the filter's reading thread: the window is wall time.
     benchmark::RegisterBenchmark("TextsOn", TextsOn)
         ->Unit(benchmark::kMillisecond)->Iterations(2)->UseManualTime();
     benchmark::RegisterBenchmark("EverythingOn", EverythingOn)
         ->Unit(benchmark::kMillisecond)->Iterations(2)->UseManualTime();
+    decodeAlone("DecodeAloneAgain");
   }
   bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -438,7 +443,11 @@ int main(int argc, char** argv) {
   const auto figures = [&](const char* name, const char* benchmark) {
     return Figures{name, reporter.Seconds(benchmark), reporter.Counter(benchmark, "cpu_s")};
   };
-  const Figures decode = figures("decode alone", "DecodeAlone");
+  Figures decode = figures("decode alone", "DecodeAlone");
+  if (const Figures again = figures("", "DecodeAloneAgain"); again.wall > 0 && again.processor > 0) {
+    decode.wall = (decode.wall + again.wall) / 2;
+    decode.processor = (decode.processor + again.processor) / 2;
+  }
   const Figures paths[] = {figures("texts on", "TextsOn"),
                            figures("everything on", "EverythingOn")};
   const auto frames = static_cast<double>(kClipFrames);
