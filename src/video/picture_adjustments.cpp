@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/cpu_features.h"
 #include "platform/little_endian.h"
+#include "video/picture_wavefront.h"
 
 namespace vesk::video {
 namespace {
@@ -119,8 +121,15 @@ void StoreLe64(std::uint8_t* p, std::uint64_t v) {
 }  // namespace
 
 void SharpenPicture(std::uint8_t* picture, std::uint32_t width, std::uint32_t height,
-                    std::int32_t factor) {
+                    std::int32_t factor, [[maybe_unused]] Instructions instructions) {
   if (factor == 0 || factor == 1) return;  // 1 gives m + (v - m): the pixel itself
+#ifdef VESK_HAS_X86_VECTOR_PATHS
+  if (instructions == Instructions::kFastest && platform::HasAvx2() && factor >= kWavefrontLowestFactor &&
+      factor <= kWavefrontHighestFactor) {
+    WavefrontSharpen(picture, width, height, factor);
+    return;
+  }
+#endif
   // m + (v - m) * factor in wrapping 32-bit arithmetic, as the recorder's
   // own, is v * factor + m * (1 - factor): the second term from a table over
   // the 3 x 3 sums, so the chain from one pixel to the next is an addition,
@@ -157,8 +166,14 @@ void SharpenPicture(std::uint8_t* picture, std::uint32_t width, std::uint32_t he
 }
 
 void SmoothPicture(std::uint8_t* picture, std::uint32_t width, std::uint32_t height,
-                   std::int32_t threshold) {
+                   std::int32_t threshold, [[maybe_unused]] Instructions instructions) {
   if (threshold <= 0) return;
+#ifdef VESK_HAS_X86_VECTOR_PATHS
+  if (instructions == Instructions::kFastest && platform::HasAvx2()) {
+    WavefrontSmooth(picture, width, height, threshold);
+    return;
+  }
+#endif
   alignas(16) std::uint16_t sums[4 * kPiece];
   alignas(16) std::uint8_t lowest[4 * kPiece];
   alignas(16) std::uint8_t highest[4 * kPiece];

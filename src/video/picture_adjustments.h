@@ -11,17 +11,22 @@
 
 #include <cstdint>
 
+#include "video/brightness_contrast.h"
+
 namespace vesk::video {
 
 // Each interior B, G, R becomes m + (v - m) * factor, m the 3 x 3 mean
-// (rounded down), clamped; factor 0 or 1 changes nothing.
+// (rounded down), clamped; factor 0 or 1 changes nothing. kFastest takes
+// many rows at once where the processor has AVX2 and the factor fits 16-bit
+// lanes; the result is the same.
 void SharpenPicture(std::uint8_t* picture, std::uint32_t width, std::uint32_t height,
-                    std::int32_t factor);
+                    std::int32_t factor, Instructions instructions = Instructions::kFastest);
 
 // An interior pixel whose nine blue values all lie less than `threshold` from
-// their mean takes the 3 x 3 means of B, G and R; threshold <= 0 changes nothing.
+// their mean takes the 3 x 3 means of B, G and R; threshold <= 0 changes
+// nothing. kFastest as for sharpening.
 void SmoothPicture(std::uint8_t* picture, std::uint32_t width, std::uint32_t height,
-                   std::int32_t threshold);
+                   std::int32_t threshold, Instructions instructions = Instructions::kFastest);
 
 // Writes the 2*width x 2*height output: source pixels on even rows and
 // columns, averages (rounded down, fourth byte 0) between them, the last

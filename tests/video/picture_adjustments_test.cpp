@@ -68,6 +68,10 @@ void ReferenceSmooth(Picture& p, std::uint32_t w, std::uint32_t h, std::int32_t 
     }
 }
 
+const char* Named(Instructions instructions) {
+  return instructions == Instructions::kBaseline ? " baseline" : " fastest";
+}
+
 TEST(BrightnessContrastTest, ChannelRuleAtItsCorners) {
   EXPECT_EQ(BrightnessContrast::AdjustChannel(200, 0, 50), 255);  // 266 before the clamp
   EXPECT_EQ(BrightnessContrast::AdjustChannel(100, 0, 50), 70);   // (10000 - 6400) / 51
@@ -192,23 +196,30 @@ TEST(SmoothPictureTest, SeesItsAlreadySmoothedNeighbours) {
 }
 
 TEST(PictureFilterTest, MatchesTheRulesPixelByPixelOnRandomPictures) {
-  for (auto [w, h] : {std::pair{17u, 13u}, std::pair{3u, 3u}, std::pair{64u, 5u}}) {
-    for (std::int32_t s : {2, -1, 4, 1000000000}) {
-      Picture fast = RandomPicture(w, h, s + w), slow = fast;
-      SharpenPicture(fast.data(), w, h, s);
-      ReferenceSharpen(slow, w, h, s);
-      EXPECT_EQ(fast, slow) << w << "x" << h << " s=" << s;
+  // Sizes around the vector code's 8-pixel blocks, 64-step chunks and
+  // 14-row bands; factors around what fits its 16-bit lanes.
+  const std::pair<std::uint32_t, std::uint32_t> sizes[] = {{3, 3},  {4, 17},  {9, 16},  {17, 13}, {40, 30},
+                                                           {64, 5}, {93, 31}, {701, 4}, {716, 29}};
+  for (auto [w, h] : sizes)
+    for (auto instructions : {Instructions::kFastest, Instructions::kBaseline}) {
+      for (std::int32_t s : {2, -1, 4, -3, 63, 64, 128, 129, -127, -128, 1000000000, INT_MIN}) {
+        Picture fast = RandomPicture(w, h, s + w), slow = fast;
+        SharpenPicture(fast.data(), w, h, s, instructions);
+        ReferenceSharpen(slow, w, h, s);
+        ASSERT_EQ(fast, slow) << w << "x" << h << " s=" << s << Named(instructions);
+      }
+      // Blue narrowed to `spread` values around 100, so that many pixels,
+      // even at threshold 1, are smoothed.
+      for (std::int32_t t : {1, 3, 20, 90, 256, INT_MAX})
+        for (int spread : {1, 2, 16, 60}) {
+          Picture fast = RandomPicture(w, h, t + h + spread);
+          for (std::size_t i = 0; i < fast.size(); i += 4) fast[i] = static_cast<std::uint8_t>(100 + fast[i] % spread);
+          Picture slow = fast;
+          SmoothPicture(fast.data(), w, h, t, instructions);
+          ReferenceSmooth(slow, w, h, t);
+          ASSERT_EQ(fast, slow) << w << "x" << h << " t=" << t << " spread " << spread << Named(instructions);
+        }
     }
-    for (std::int32_t t : {40, 90, 200}) {
-      // Random blue rarely passes a small threshold: narrow it around 128.
-      Picture fast = RandomPicture(w, h, t + h);
-      for (std::size_t i = 0; i < fast.size(); i += 4) fast[i] = static_cast<std::uint8_t>(100 + fast[i] % 60);
-      Picture slow = fast;
-      SmoothPicture(fast.data(), w, h, t);
-      ReferenceSmooth(slow, w, h, t);
-      EXPECT_EQ(fast, slow) << w << "x" << h << " t=" << t;
-    }
-  }
 }
 
 TEST(PictureFilterTest, SmoothingOfWideRowsMatchesTheRules) {
