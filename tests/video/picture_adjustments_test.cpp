@@ -222,20 +222,6 @@ TEST(PictureFilterTest, MatchesTheRulesPixelByPixelOnRandomPictures) {
     }
 }
 
-TEST(PictureFilterTest, SmoothingOfWideRowsMatchesTheRules) {
-  // Rows long enough for whole pieces of window data and a remainder, with
-  // blue values close enough for many pixels to be smoothed.
-  for (std::int32_t t : {20, 40, 90}) {
-    Picture original = RandomPicture(300, 6, t);
-    for (std::size_t i = 0; i < original.size(); i += 4) original[i] = static_cast<std::uint8_t>(100 + original[i] % 60);
-    Picture slow = original;
-    ReferenceSmooth(slow, 300, 6, t);
-    Picture fast = original;
-    SmoothPicture(fast.data(), 300, 6, t);
-    EXPECT_EQ(fast, slow) << "t=" << t;
-  }
-}
-
 TEST(PictureFilterTest, ThinPicturesAndNeutralSettingsChangeNothing) {
   for (auto [w, h] : {std::pair{1u, 5u}, std::pair{5u, 1u}, std::pair{2u, 7u}, std::pair{7u, 2u}}) {
     const Picture original = RandomPicture(w, h, w * 10 + h);
