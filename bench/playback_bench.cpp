@@ -15,11 +15,11 @@
 
 #include "host/counting_sink.h"
 #include "host/filter_graph.h"
-#include "host/module_loader.h"
 #include "host/null_sink.h"
 #include "mkrec/recording_composer.h"
 #include "vesk/splitter_settings.h"
 
+#include "built_module.h"
 #include "ratio_reporter.h"
 
 namespace {
@@ -58,22 +58,12 @@ const std::string& RecordingPath() {
   return path;
 }
 
-host::ModuleLoader* Module() {
-  static const std::unique_ptr<host::ModuleLoader> module = [] {
-    std::string error;
-    auto loaded = host::ModuleLoader::Load(VESK_MODULE_PATH, &error);
-    if (!loaded) std::fprintf(stderr, "%s\n", error.c_str());
-    return loaded;
-  }();
-  return module.get();
-}
-
 // One whole session as a player runs it: a new filter loads the file, its
 // audio pin feeds `sink`, and the graph runs to the end of the stream.
 bool Play(IBaseFilter* sink, IPin* sinkPin) {
   ComPtr<IBaseFilter> filter;
-  if (!Module() ||
-      FAILED(Module()->CreateInstance(CLSID_SplitterFilter, IID_IBaseFilter,
+  if (!bench::BuiltModule() ||
+      FAILED(bench::BuiltModule()->CreateInstance(CLSID_SplitterFilter, IID_IBaseFilter,
                                       reinterpret_cast<void**>(filter.GetAddressOf()))))
     return false;
   ComPtr<host::FilterGraph> graph = host::FilterGraph::Create();

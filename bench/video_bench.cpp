@@ -28,7 +28,6 @@
 
 #include "host/counting_sink.h"
 #include "host/filter_graph.h"
-#include "host/module_loader.h"
 #include "input/file_source.h"
 #include "input/packet_reader.h"
 #include "input/stream_configuration.h"
@@ -38,6 +37,7 @@
 #include "mkrec/stream_writer.h"
 #include "vesk/splitter_settings.h"
 
+#include "built_module.h"
 #include "ratio_reporter.h"
 
 namespace {
@@ -256,16 +256,6 @@ void DecodeAlone(benchmark::State& state) {
   fastest.Report(state);
 }
 
-host::ModuleLoader* Module() {
-  static const std::unique_ptr<host::ModuleLoader> module = [] {
-    std::string error;
-    auto loaded = host::ModuleLoader::Load(VESK_MODULE_PATH, &error);
-    if (!loaded) std::fprintf(stderr, "%s\n", error.c_str());
-    return loaded;
-  }();
-  return module.get();
-}
-
 // A new filter of the module, in `graph`, with the recording loaded; null
 // when any step fails.
 ComPtr<IBaseFilter> LoadedFilter(host::FilterGraph& graph) {
@@ -273,8 +263,8 @@ ComPtr<IBaseFilter> LoadedFilter(host::FilterGraph& graph) {
   ComPtr<IFileSourceFilter> source;
   const std::string path = RecordingPath();
   const std::u16string name(path.begin(), path.end());
-  if (!Module() ||
-      FAILED(Module()->CreateInstance(CLSID_SplitterFilter, IID_IBaseFilter,
+  if (!bench::BuiltModule() ||
+      FAILED(bench::BuiltModule()->CreateInstance(CLSID_SplitterFilter, IID_IBaseFilter,
                                       reinterpret_cast<void**>(filter.GetAddressOf()))) ||
       FAILED(graph.AddFilter(filter.Get(), u"source")) ||
       FAILED(filter.As(IID_IFileSourceFilter, &source)) ||
