@@ -83,24 +83,44 @@ HRESULT CVideoCodec::SetMediaType(const AM_MEDIA_TYPE& type) {
       static_cast<std::size_t>(bytesPerPixel) * width * height + kSpareBytes;
 
   picture_.reset();
+  planes_.reset();
+  planesNewer_ = false;
   frame_.output = {};
+  colourSpace_ = stride_ = 0;
   pictureWidth_ = pictureHeight_ = 0;
   picture_.reset(new (std::nothrow) std::uint8_t[size]());
   if (!picture_) return E_OUTOFMEMORY;
-  frame_.output.csp = entry->colourSpace;
+  colourSpace_ = entry->colourSpace;
+  stride_ = static_cast<int>(bytesPerPixel * width);
+  frame_.output.csp = colourSpace_;
   frame_.output.plane[0] = picture_.get();
-  frame_.output.stride[0] = static_cast<int>(bytesPerPixel * width);
+  frame_.output.stride[0] = stride_;
   pictureWidth_ = width;
   pictureHeight_ = height;
+  DecodeIntoPlanes();
   return S_OK;
+}
+
+void CVideoCodec::DecodeIntoPlanes() {
+  // xvidcore converts planes in blocks of 16 pixels by 2 rows and reads and
+  // writes past the rows of any other size. Those sizes, like a shortage of
+  // memory for the planes, keep the decoder writing the picture itself.
+  if (colourSpace_ != kRgb32 || pictureWidth_ % 16 != 0 || pictureHeight_ % 2 != 0) return;
+  const std::size_t lumaBytes = std::size_t{pictureWidth_} * pictureHeight_;
+  planes_.reset(new (std::nothrow) std::uint8_t[lumaBytes * 3 / 2 + kSpareBytes]);
+  if (!planes_) return;
+  // Packed YV12: xvidcore finds the chroma planes after the luma plane
+  // from the first plane and its stride.
+  frame_.output.csp = XVID_CSP_YV12;
+  frame_.output.plane[0] = planes_.get();
+  frame_.output.stride[0] = static_cast<int>(pictureWidth_);
 }
 
 bool CVideoCodec::CanDecode() const {
   // Only 32-bit RGB fits the buffer row for row; every other accepted format
   // is refused here, and the pin reports it as an unsupported resolution.
-  const int csp = frame_.output.csp;
-  return create_.handle && picture_ && (csp == kRgb32 || csp == XVID_CSP_NULL) &&
-         frame_.output.stride[0] == static_cast<int>(4 * cameraSize_[0]) &&
+  return create_.handle && picture_ && (colourSpace_ == kRgb32 || colourSpace_ == XVID_CSP_NULL) &&
+         stride_ == static_cast<int>(4 * cameraSize_[0]) &&
          pictureWidth_ == cameraSize_[0] && pictureHeight_ == cameraSize_[1];
 }
 
@@ -117,7 +137,45 @@ std::uint32_t CVideoCodec::DecodeFrame(const std::uint8_t* data, std::uint32_t l
   frame_.length = static_cast<int>(length);
   const int result = xvid_decore(create_.handle, XVID_DEC_DECODE, &frame_, nullptr);
   platform::Trace("CVideoCodec used bytes = %d, %d", frame_.length, result);
+  // Even a frame xvidcore refused may have written part of its output.
+  planesNewer_ = planes_ != nullptr;
   return length;
+}
+
+std::uint8_t* CVideoCodec::Picture() {
+  if (planesNewer_) {
+    ConvertPlanes(picture_.get(), static_cast<std::size_t>(stride_));
+    planesNewer_ = false;
+  }
+  return picture_.get();
+}
+
+void CVideoCodec::CopyPicture(std::uint8_t* destination, std::size_t stride) {
+  if (planesNewer_) {
+    ConvertPlanes(destination, stride);
+    return;
+  }
+  if (!picture_) return;
+  const auto row = static_cast<std::size_t>(stride_);
+  for (std::uint32_t y = 0; y < pictureHeight_; ++y)
+    std::memcpy(destination + y * stride, picture_.get() + y * row, row);
+}
+
+void CVideoCodec::ClearPicture() {
+  planesNewer_ = false;
+  if (picture_) std::memset(picture_.get(), 0, static_cast<std::size_t>(stride_) * pictureHeight_);
+}
+
+void CVideoCodec::ConvertPlanes(std::uint8_t* destination, std::size_t stride) const {
+  xvid_gbl_convert_t convert{};
+  convert.version = kXvidRecordVersion;
+  convert.input = frame_.output;
+  convert.output.csp = kRgb32;
+  convert.output.plane[0] = destination;
+  convert.output.stride[0] = static_cast<int>(stride);
+  convert.width = static_cast<int>(pictureWidth_);
+  convert.height = static_cast<int>(pictureHeight_);
+  xvid_global(nullptr, XVID_GBL_CONVERT, &convert, nullptr);
 }
 
 }  // namespace vesk::video

@@ -1,6 +1,11 @@
 // One camera's xvidcore decoder: turns the compressed frame of a video record
-// into a bottom-up B,G,R,X picture of the camera size in a buffer of its own,
-// and counts the frames and bytes it was given for the pin's statistics.
+// into a bottom-up B,G,R,X picture of the camera size, and counts the frames
+// and bytes it was given for the pin's statistics.
+//
+// For 32-bit RGB of an even size, xvidcore decodes into planes of its own
+// 4:2:0 format, and the RGB picture is made from them only when asked for:
+// the grid converts a frame straight into its tile, which saves writing the
+// whole picture once and copying it again.
 #pragma once
 
 #include <xvid.h>
@@ -27,15 +32,25 @@ class CVideoCodec {
   // E_OUTOFMEMORY when the buffer cannot be had.
   HRESULT SetMediaType(const AM_MEDIA_TYPE& type);
 
-  // Decodes one compressed frame into Picture(). Returns `length` (taken as
+  // Decodes one compressed frame for the picture. Returns `length` (taken as
   // consumed), or 0 without decoding when the output is not 32-bit RGB of the
   // camera size, there is no decoder, or the input is empty.
   std::uint32_t DecodeFrame(const std::uint8_t* data, std::uint32_t length);
 
-  const std::uint8_t* Picture() const { return picture_.get(); }
-  std::uint8_t* Picture() { return picture_.get(); }
-  int Stride() const { return frame_.output.stride[0]; }
-  int ColourSpace() const { return frame_.output.csp; }
+  // The picture, rows Stride() bytes apart; null before a media type. It is
+  // made from the last decoded frame on first use; changes made to it through
+  // this pointer hold until the next frame is decoded.
+  std::uint8_t* Picture();
+  // Writes the picture's rows `stride` bytes apart into `destination`, which
+  // has room for them: straight from the decoded frame when nobody asked for
+  // Picture() since it was decoded. Nothing before a media type.
+  void CopyPicture(std::uint8_t* destination, std::size_t stride);
+  // Turns the picture black until the next frame is decoded.
+  void ClearPicture();
+  bool HasPicture() const { return picture_ != nullptr; }
+
+  int Stride() const { return stride_; }
+  int ColourSpace() const { return colourSpace_; }
   bool HasDecoder() const { return create_.handle != nullptr; }
 
   // Statistics kept for the pin: it reads and resets the counts once a period
@@ -55,6 +70,10 @@ class CVideoCodec {
 
  private:
   bool CanDecode() const;
+  // Points xvidcore's output at planes_ where the picture allows it.
+  void DecodeIntoPlanes();
+  // Converts the decoded planes into 32-bit RGB rows `stride` bytes apart.
+  void ConvertPlanes(std::uint8_t* destination, std::size_t stride) const;
 
   bool hasData_ = true;
   const std::uint32_t* cameraSize_;  // not owned
@@ -69,7 +88,13 @@ class CVideoCodec {
   // size without a new media type must not make xvidcore write past it.
   std::uint32_t pictureWidth_ = 0;
   std::uint32_t pictureHeight_ = 0;
+  int colourSpace_ = XVID_CSP_NULL;
+  int stride_ = 0;
   std::unique_ptr<std::uint8_t[]> picture_;
+  // xvidcore's 4:2:0 planes (Y, V, U) when it decodes into them, and whether
+  // they hold a frame that picture_ does not show yet.
+  std::unique_ptr<std::uint8_t[]> planes_;
+  bool planesNewer_ = false;
 };
 
 }  // namespace vesk::video

@@ -385,11 +385,11 @@ HRESULT VideoPin::FillFromData(BYTE* output, input::Packet& packet) {
 
   const std::int32_t shown = GetActiveChannel();
   if (shown == -1) {
-    Compose(camera, output, decoder.Picture());
+    Compose(camera, output, &decoder);
     for (int i = 0; i < kCameras; ++i) DrawCameraOverlay(i, output);
     DrawGeneralTexts(output);
   } else if (shown == camera) {
-    Compose(-1, output, decoder.Picture());
+    Compose(-1, output, &decoder);
     DrawCameraOverlay(camera, output);
     DrawGeneralTexts(output);
   } else {
@@ -411,7 +411,7 @@ HRESULT VideoPin::FillAfterConfigurationChange(BYTE* output) {
   for (int i = 0; i < kCameras; ++i) {
     if (!decoders_[i]) continue;
     CVideoCodec& decoder = *decoders_[i];
-    Compose(i, output, decoder.Picture());
+    Compose(i, output, &decoder);
     if (!ChannelOn(i)) {
       ShowCameraMessage(i, kChannelOffMessage, output, true);
       decoder.SetHasData(false);
@@ -487,13 +487,13 @@ void VideoPin::RunStatisticsPass(BYTE* output, std::uint32_t now) {
 }
 
 void VideoPin::ReportVideoDataOut(int camera, BYTE* output, std::int32_t shown) {
-  std::uint8_t* picture = decoders_[camera]->Picture();
-  if (picture) std::memset(picture, 0, geometry_.cameraFrameBytes);
+  CVideoCodec& decoder = *decoders_[camera];
+  decoder.ClearPicture();
   bool draw = true;
   if (shown == -1)
-    Compose(camera, output, picture);
+    Compose(camera, output, &decoder);
   else if (shown == camera)
-    Compose(-1, output, picture);
+    Compose(-1, output, &decoder);
   else
     draw = false;
   ShowCameraMessage(camera, kVideoDataOutMessage, output, draw);
@@ -526,52 +526,58 @@ bool VideoPin::DecodesRgb32(int camera) const {
   return decoders_[camera]->Stride() == static_cast<int>(4 * geometry_.width);
 }
 
-void VideoPin::Compose(int camera, BYTE* output, std::uint8_t* picture) {
+void VideoPin::Compose(int camera, BYTE* output, CVideoCodec* decoder) {
   if (active_) lastOutput_ = output;
   // The recording takes the picture as the previous composition left it.
   if (recorder_.IsRecording()) recorder_.AccountComposition(LastPicture(), clock_.Shown());
 
   const std::int32_t tested = camera == -1 ? GetActiveChannel() : camera;
   const bool on = tested >= 0 && ChannelOn(tested);
-  if (on && picture) AdjustPicture(picture);
+  if (decoder && !decoder->HasPicture()) decoder = nullptr;
+  if (on && decoder) AdjustPicture(*decoder);
   if (recorder_.FreezeMode() != 0) return;
 
   if (camera == -1) {
-    if (picture && geometry_.bytesPerPixel == 4)
-      EnlargePicture(picture, geometry_.width, geometry_.height, output);
+    if (decoder && geometry_.bytesPerPixel == 4)
+      EnlargePicture(decoder->Picture(), geometry_.width, geometry_.height, output);
     else
       std::memset(output, 0, geometry_.PictureBytes());
     return;
   }
   if (camera < 0 || camera >= kCameras) return;
-  CopyTile(camera, output, on ? picture : nullptr);
+  CopyTile(camera, output, on ? decoder : nullptr);
 }
 
-void VideoPin::AdjustPicture(std::uint8_t* picture) {
+void VideoPin::AdjustPicture(CVideoCodec& decoder) {
   if (geometry_.bytesPerPixel != 4) return;
+  const bool brightnessContrastOn = brightnessContrastOn_.load(std::memory_order_relaxed) != 0;
+  const bool sharpenSmoothOn = sharpenSmoothOn_.load(std::memory_order_relaxed) != 0;
+  // Asking for the picture makes it; without adjustments the grid takes the
+  // decoded frame straight into its tile.
+  if (!brightnessContrastOn && !sharpenSmoothOn) return;
+  std::uint8_t* picture = decoder.Picture();
   const std::uint32_t w = geometry_.width, h = geometry_.height;
-  if (brightnessContrastOn_.load(std::memory_order_relaxed))
+  if (brightnessContrastOn)
     brightnessContrast_.Apply(picture, w, h, brightness_.load(std::memory_order_relaxed),
                               contrast_.load(std::memory_order_relaxed));
-  if (sharpenSmoothOn_.load(std::memory_order_relaxed)) {
+  if (sharpenSmoothOn) {
     SharpenPicture(picture, w, h, sharpness_.load(std::memory_order_relaxed));
     SmoothPicture(picture, w, h, smooth_.load(std::memory_order_relaxed));
   }
 }
 
 // Tiles in a bottom-up picture: the top row of cameras lies in the upper half
-// of the memory. Without a picture the tile turns black.
-void VideoPin::CopyTile(int camera, BYTE* output, const std::uint8_t* picture) const {
+// of the memory. Without a decoder the tile turns black.
+void VideoPin::CopyTile(int camera, BYTE* output, CVideoCodec* decoder) const {
   const std::uint32_t row = geometry_.cameraRowBytes;
   const std::size_t offsets[kCameras] = {std::size_t{2} * geometry_.cameraFrameBytes,
                                          std::size_t{2} * geometry_.cameraFrameBytes + row, 0, row};
   BYTE* tile = output + offsets[camera];
-  for (std::uint32_t y = 0; y < geometry_.height; ++y, tile += 2 * row) {
-    if (picture)
-      std::memcpy(tile, picture + std::size_t{y} * row, row);
-    else
-      std::memset(tile, 0, row);
+  if (decoder) {
+    decoder->CopyPicture(tile, 2 * std::size_t{row});
+    return;
   }
+  for (std::uint32_t y = 0; y < geometry_.height; ++y, tile += 2 * row) std::memset(tile, 0, row);
 }
 
 }  // namespace vesk::video

@@ -97,10 +97,11 @@ class VideoPin final : public filter::VideoOutput {
   void ShowTextPacket(const input::Packet& packet);
 
   void RunStatisticsPass(BYTE* output, std::uint32_t now);
-  // Composes camera `camera` (or the shown one enlarged, for -1) from `picture`.
-  void Compose(int camera, BYTE* output, std::uint8_t* picture);
-  void AdjustPicture(std::uint8_t* picture);
-  void CopyTile(int camera, BYTE* output, const std::uint8_t* picture) const;
+  // Composes camera `camera` (or the shown one enlarged, for -1) from the
+  // picture of `decoder`; black without one.
+  void Compose(int camera, BYTE* output, CVideoCodec* decoder);
+  void AdjustPicture(CVideoCodec& decoder);
+  void CopyTile(int camera, BYTE* output, CVideoCodec* decoder) const;
   void ShowCameraMessage(int camera, const CameraMessage& message, BYTE* output, bool draw);
   void ReportVideoDataOut(int camera, BYTE* output, std::int32_t shown);
   void DrawGeneralTexts(BYTE* output);

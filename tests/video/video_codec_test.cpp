@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "trace_capture.h"
@@ -66,6 +67,50 @@ TEST_F(VideoCodecTest, DecodesAsXvidcoreDoesBottomUp) {
   }
   // The test picture is not black: something was decoded at all.
   EXPECT_NE(std::count(codec.Picture(), codec.Picture() + row * kHeight, 0), static_cast<long>(row * kHeight));
+}
+
+// The grid takes a picture into a tile with rows twice as long as its own.
+TEST_F(VideoCodecTest, CopiesThePictureAsDecodedOrAsChangedIntoLongerRows) {
+  // 64 wide decodes through xvidcore's planes, 56 wide straight into the picture.
+  for (const auto& [width, height] : {std::pair{64u, 48u}, std::pair{56u, 40u}}) {
+    size_[0] = width, size_[1] = height;
+    const auto frames = EncodeFrames(static_cast<int>(width), static_cast<int>(height), 6);
+    CVideoCodec codec(size_);
+    ASSERT_EQ(codec.SetMediaType(MediaType(MEDIASUBTYPE_RGB32, format_, 32)), S_OK);
+    reference::ReferenceDecoder reference(XVID_CSP_BGRA | XVID_CSP_VFLIP, static_cast<int>(width),
+                                          static_cast<int>(height));
+    const std::size_t row = 4 * width;
+    constexpr std::uint8_t kUntouched = 0xAB;
+    std::vector<std::uint8_t> tile(2 * row * height, kUntouched);
+    const auto expectTile = [&](const std::uint8_t* picture, const char* what) {
+      for (std::uint32_t y = 0; y < height; ++y) {
+        ASSERT_EQ(std::memcmp(&tile[2 * row * y], picture + row * y, row), 0) << what << ", row " << y;
+        ASSERT_EQ(std::count(&tile[2 * row * y + row], &tile[2 * row * (y + 1)], kUntouched),
+                  static_cast<long>(row)) << what << ": wrote past row " << y;
+      }
+    };
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      const auto& bytes = frames[i].bytes;
+      codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+      const auto& expected = reference.Decode(bytes);
+      codec.CopyPicture(tile.data(), 2 * row);
+      expectTile(expected.data(), "as decoded");
+      // A picture changed in place is what the next copy takes.
+      if (i == 2) {
+        std::fill_n(codec.Picture() + row, row, 7);
+        codec.CopyPicture(tile.data(), 2 * row);
+        expectTile(codec.Picture(), "changed");
+        EXPECT_EQ(tile[2 * row], 7);
+      }
+      if (i == 4) {
+        codec.ClearPicture();
+        codec.CopyPicture(tile.data(), 2 * row);
+        const std::vector<std::uint8_t> black(row * height);
+        expectTile(black.data(), "cleared");
+        ASSERT_EQ(std::memcmp(codec.Picture(), black.data(), black.size()), 0);
+      }
+    }
+  }
 }
 
 TEST_F(VideoCodecTest, CountsEveryFrameGivenAndTraces) {
