@@ -109,6 +109,7 @@ void CVideoCodec::DecodeIntoPlanes() {
   const std::size_t lumaBytes = std::size_t{pictureWidth_} * pictureHeight_;
   planes_.reset(new (std::nothrow) std::uint8_t[lumaBytes * 3 / 2 + kSpareBytes]);
   if (!planes_) return;
+  BlackenPlanes();
   // Packed YV12: xvidcore finds the chroma planes after the luma plane
   // from the first plane and its stride.
   frame_.output.csp = XVID_CSP_YV12;
@@ -137,7 +138,10 @@ std::uint32_t CVideoCodec::DecodeFrame(const std::uint8_t* data, std::uint32_t l
   frame_.length = static_cast<int>(length);
   const int result = xvid_decore(create_.handle, XVID_DEC_DECODE, &frame_, nullptr);
   platform::Trace("CVideoCodec used bytes = %d, %d", frame_.length, result);
-  // Even a frame xvidcore refused may have written part of its output.
+  // xvidcore does not say whether it wrote a picture: a frame it cannot
+  // decode yet, such as one before the first key frame, leaves the planes as
+  // they were. Made again from them, the picture is the last decoded frame,
+  // or black before the first.
   planesNewer_ = planes_ != nullptr;
   return length;
 }
@@ -162,8 +166,17 @@ void CVideoCodec::CopyPicture(std::uint8_t* destination, std::size_t stride) {
 }
 
 void CVideoCodec::ClearPicture() {
+  // The planes too: a following frame that decodes to nothing keeps it black.
+  if (planes_) BlackenPlanes();
   planesNewer_ = false;
   if (picture_) std::memset(picture_.get(), 0, static_cast<std::size_t>(stride_) * pictureHeight_);
+}
+
+// Luma 16 and chroma 128, which xvidcore converts to all four bytes zero.
+void CVideoCodec::BlackenPlanes() {
+  const std::size_t lumaBytes = std::size_t{pictureWidth_} * pictureHeight_;
+  std::memset(planes_.get(), 16, lumaBytes);
+  std::memset(planes_.get() + lumaBytes, 128, lumaBytes / 2 + kSpareBytes);
 }
 
 void CVideoCodec::ConvertPlanes(std::uint8_t* destination, std::size_t stride) const {

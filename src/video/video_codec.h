@@ -72,6 +72,7 @@ class CVideoCodec {
   bool CanDecode() const;
   // Points xvidcore's output at planes_ where the picture allows it.
   void DecodeIntoPlanes();
+  void BlackenPlanes();
   // Converts the decoded planes into 32-bit RGB rows `stride` bytes apart.
   void ConvertPlanes(std::uint8_t* destination, std::size_t stride) const;
 

@@ -89,6 +89,12 @@ TEST_F(VideoCodecTest, CopiesThePictureAsDecodedOrAsChangedIntoLongerRows) {
                   static_cast<long>(row)) << what << ": wrote past row " << y;
       }
     };
+    // A frame that needs a key frame before it decodes to nothing: black.
+    const std::vector<std::uint8_t> black(row * height);
+    const auto& early = frames[1].bytes;
+    codec.DecodeFrame(early.data(), static_cast<std::uint32_t>(early.size()));
+    codec.CopyPicture(tile.data(), 2 * row);
+    expectTile(black.data(), "before a key frame");
     for (std::size_t i = 0; i < frames.size(); ++i) {
       const auto& bytes = frames[i].bytes;
       codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
@@ -105,7 +111,6 @@ TEST_F(VideoCodecTest, CopiesThePictureAsDecodedOrAsChangedIntoLongerRows) {
       if (i == 4) {
         codec.ClearPicture();
         codec.CopyPicture(tile.data(), 2 * row);
-        const std::vector<std::uint8_t> black(row * height);
         expectTile(black.data(), "cleared");
         ASSERT_EQ(std::memcmp(codec.Picture(), black.data(), black.size()), 0);
       }
