@@ -157,13 +157,22 @@ HRESULT SinkFilter::Connected(const AM_MEDIA_TYPE& type) {
 }
 
 HRESULT SinkFilter::Receive(IMediaSample& sample) {
-  std::lock_guard stream(stream_mutex_);
+  HRESULT result;
   {
-    std::lock_guard lock(state_mutex_);
-    if (state_ == State_Stopped) return VFW_E_WRONG_STATE;
-    if (flushing_) return S_FALSE;
+    std::lock_guard stream(stream_mutex_);
+    {
+      std::lock_guard lock(state_mutex_);
+      if (state_ == State_Stopped) return VFW_E_WRONG_STATE;
+      if (flushing_) return S_FALSE;
+    }
+    result = Guarded([&] { return OnReceive(sample); });
   }
-  return Guarded([&] { return OnReceive(sample); });
+  // Outside the stream lock: the listener may call into the producer's filter.
+  if (result == S_OK && sampleListener_) result = Guarded([this] {
+    sampleListener_();
+    return S_OK;
+  });
+  return result;
 }
 
 HRESULT SinkFilter::EndOfStream() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,6 +48,11 @@ class SinkFilter : public IBaseFilter {
 
   // The input pin; its references count as the filter's.
   IPin* Pin() { return pin_.get(); }
+
+  // Called on the streaming thread after each sample the sink took, before
+  // the producer can send the next: a host reacts there to what a sample
+  // shows in time for the following one. Set it while the filter is stopped.
+  void SetSampleListener(std::function<void()> listener) { sampleListener_ = std::move(listener); }
 
  protected:
   SinkFilter();
@@ -99,6 +105,7 @@ class SinkFilter : public IBaseFilter {
 
   // Held across each streaming hook: serialises them with one another and with OnStop.
   std::mutex stream_mutex_;
+  std::function<void()> sampleListener_;
 };
 
 }  // namespace vesk::host

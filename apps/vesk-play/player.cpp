@@ -171,6 +171,7 @@ HRESULT Player::ConnectVideo(std::string* error) {
     aviWriter_ = host::AviWriterSink::Create(options_.videoOut);
     videoSink_ = aviWriter_;
   }
+  if (options_.camera) videoSink_->SetSampleListener([this] { ReselectCamera(); });
   const HRESULT hr = Connect(kVideoPin, *videoSink_, u"Video sink");
   if (FAILED(hr)) *error = "the video output could not be connected";
   return hr;
@@ -206,15 +207,23 @@ bool Player::ApplySettings(std::string* error) {
 
 // The video pin selects all cameras when it first starts, and the filter does
 // again at every stream configuration it takes in; a live recorder names its
-// cameras only as it streams. So the camera asked for is selected again right
-// after the start (the filter does not report the pin's own choice) and
-// whenever the filter reports another one.
-bool Player::KeepCameraSelected(bool justStarted, std::string* error) {
+// cameras only as it streams. So the camera asked for is selected right after
+// the start (the filter does not report the pin's own choice), and again
+// after any picture once the filter reports another choice, so that from the
+// next picture on the camera shows again.
+bool Player::SelectCamera(std::string* error) {
   if (!options_.camera) return true;
   const LONG camera = *options_.camera;
-  if (!justStarted && settings_->GetActiveCamera() == camera) return true;
   if (camera >= 0 && !settings_->IsChannelPresent(camera)) return true;
   return CallSucceeded("SetActiveCamera", settings_->SetActiveCamera(camera), error);
+}
+
+void Player::ReselectCamera() {
+  const LONG camera = *options_.camera;
+  if (settings_->GetActiveCamera() == camera) return;
+  if (camera >= 0 && !settings_->IsChannelPresent(camera)) return;
+  const HRESULT result = settings_->SetActiveCamera(camera);
+  if (FAILED(result)) reselectionResult_.store(result);
 }
 
 std::string Player::Info() {
@@ -318,10 +327,10 @@ int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
 bool Player::PlayToEnd(const std::atomic<bool>& interrupted, std::string* error) {
   const bool terminal = ::isatty(STDERR_FILENO);
   const auto started = std::chrono::steady_clock::now();
-  bool selected = KeepCameraSelected(true, error);
+  bool selected = SelectCamera(error);
   while (selected && !graph_->WaitForCompletion(std::chrono::milliseconds(250))) {
     if (interrupted) break;
-    selected = KeepCameraSelected(false, error);
+    selected = CallSucceeded("SetActiveCamera", reselectionResult_.load(), error);
     if (terminal && std::chrono::steady_clock::now() - started > kProgressAfter) ShowProgress(false);
   }
   if (progressShown_) ShowProgress(true);

@@ -43,7 +43,9 @@ class Player {
   HRESULT Connect(const char16_t* pinName, host::SinkFilter& sink, const char16_t* sinkName);
   HRESULT ConnectVideo(std::string* error);
   bool ApplySettings(std::string* error);
-  bool KeepCameraSelected(bool justStarted, std::string* error);
+  bool SelectCamera(std::string* error);
+  // Runs on the streaming thread, after each picture.
+  void ReselectCamera();
   bool PlayToEnd(const std::atomic<bool>& interrupted, std::string* error);
   // Checks what each output wrote; on success prints one line per file.
   bool ReportFiles(std::string* error);
@@ -65,6 +67,8 @@ class Player {
   std::optional<StampedFiles> snapshots_;
   std::optional<StampedFiles> recordings_;
   bool progressShown_ = false;
+  // A refusal met by ReselectCamera, for the playing thread to report.
+  std::atomic<HRESULT> reselectionResult_{S_OK};
 };
 
 }  // namespace vesk::play

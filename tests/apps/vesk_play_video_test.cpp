@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,13 @@ constexpr std::size_t kPictureBytes = std::size_t{4} * kWidth * kHeight;
 // after the channel description, which would draw one more.
 constexpr std::uint32_t kGridPictures = 4 * kSeconds * kFramesPerSecond - 1;
 
-void WriteRecording(const std::string& path, const std::vector<std::uint8_t>& slots) {
+// A repeated description reconnects the video pin, whose new decoders wait
+// for a key frame: the recording then has one each second.
+void WriteRecording(const std::string& path, const std::vector<std::uint8_t>& slots,
+                    std::optional<std::uint32_t> repeatDescriptionAt = std::nullopt) {
   mkrec::RecordingPlan plan;
+  plan.repeatDescriptionAt = repeatDescriptionAt;
+  if (repeatDescriptionAt) plan.keyFrameInterval = kFramesPerSecond;
   plan.startTime = kStart;
   plan.durationSeconds = kSeconds;
   plan.framesPerSecond = kFramesPerSecond;
@@ -60,12 +66,13 @@ void WriteRecording(const std::string& path, const std::vector<std::uint8_t>& sl
   ASSERT_TRUE(file.Close());
 }
 
-Bytes LastFrame(const ParsedAvi& avi) {
-  if (avi.frames.empty()) return {};
-  const std::size_t at = avi.frames.back();
+Bytes Frame(const ParsedAvi& avi, std::size_t index) {
+  const std::size_t at = avi.frames.at(index);
   const auto begin = avi.bytes.begin() + static_cast<std::ptrdiff_t>(at + 8);
   return Bytes(begin, begin + Le32(avi.bytes, at + 4));
 }
+
+Bytes LastFrame(const ParsedAvi& avi) { return avi.frames.empty() ? Bytes() : Frame(avi, avi.frames.size() - 1); }
 
 // The share of pixels whose blue byte outweighs green and red: camera 2's
 // test picture has a blue tint, cameras 0, 1 and 3 red, green and yellow ones.
@@ -143,6 +150,23 @@ TEST_F(VeskPlayVideoTest, OneCameraFillsThePicture) {
   EXPECT_LT(BlueShare(grid), 0.4);
   EXPECT_GT(BlueShare(camera2), 0.6);
   EXPECT_GT(BlueShare(LastPicture({"--camera", "all"})), 0.1);
+}
+
+// A channel description in mid-stream returns the module's view to all
+// cameras; the player selects the camera again in time for the next picture.
+TEST_F(VeskPlayVideoTest, OneCameraHoldsAcrossANewConfiguration) {
+  WriteRecording(recording_, {0, 1, 2, 3}, 1);
+  const std::string avi = dir_.File("camera2.avi");
+  Play({"--video-out", avi, "--camera", "2"});
+  const ParsedAvi parsed = ParseAvi(avi);
+  ASSERT_EQ(parsed.error, "");
+  std::size_t grids = 0;
+  for (std::size_t i = 0; i < parsed.frames.size(); ++i)
+    if (BlueShare(Frame(parsed, i)) < 0.6) ++grids;
+  // The configuration's own picture, and the grid drawn again at once.
+  EXPECT_LE(grids, 2u);
+  EXPECT_GE(parsed.frames.size() - grids, std::size_t{kSeconds * kFramesPerSecond - 1});
+  EXPECT_GT(BlueShare(LastFrame(parsed)), 0.6);
 }
 
 TEST_F(VeskPlayVideoTest, AdjustmentsAndTextsReachThePictures) {
