@@ -2,10 +2,11 @@
 // into a bottom-up B,G,R,X picture of the camera size, and counts the frames
 // and bytes it was given for the pin's statistics.
 //
-// For 32-bit RGB of an even size, xvidcore decodes into planes of its own
-// 4:2:0 format, and the RGB picture is made from them only when asked for:
-// the grid converts a frame straight into its tile, which saves writing the
-// whole picture once and copying it again.
+// For 32-bit RGB (of a width that is a multiple of 16 and an even height),
+// xvidcore decodes into planes of its own 4:2:0 format, and the RGB picture
+// is made from them only when asked for: the grid converts a frame straight
+// into its tile, which saves writing the whole picture once and copying it
+// again.
 #pragma once
 
 #include <xvid.h>
@@ -89,7 +90,7 @@ class CVideoCodec {
   // size without a new media type must not make xvidcore write past it.
   std::uint32_t pictureWidth_ = 0;
   std::uint32_t pictureHeight_ = 0;
-  int colourSpace_ = XVID_CSP_NULL;
+  int colourSpace_ = 0;  // none before a media type
   int stride_ = 0;
   std::unique_ptr<std::uint8_t[]> picture_;
   // xvidcore's 4:2:0 planes (Y, V, U) when it decodes into them, and whether
