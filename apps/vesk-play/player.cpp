@@ -208,9 +208,9 @@ bool Player::ApplySettings(std::string* error) {
 // The video pin selects all cameras when it first starts, and the filter does
 // again at every stream configuration it takes in; a live recorder names its
 // cameras only as it streams. So the camera asked for is selected right after
-// the start (the filter does not report the pin's own choice), and again
-// after any picture once the filter reports another choice, so that from the
-// next picture on the camera shows again.
+// the start and after the first picture (the filter does not report the pin's
+// own choice), and again after any picture once the filter reports another
+// choice, so that from the next picture on the camera shows again.
 bool Player::SelectCamera(std::string* error) {
   if (!options_.camera) return true;
   const LONG camera = *options_.camera;
@@ -220,7 +220,11 @@ bool Player::SelectCamera(std::string* error) {
 
 void Player::ReselectCamera() {
   const LONG camera = *options_.camera;
-  if (settings_->GetActiveCamera() == camera) return;
+  // At the first picture the filter may still report the choice made before
+  // the pin started: that one selects regardless.
+  const bool first = !firstPictureSeen_;
+  firstPictureSeen_ = true;
+  if (!first && settings_->GetActiveCamera() == camera) return;
   if (camera >= 0 && !settings_->IsChannelPresent(camera)) return;
   const HRESULT result = settings_->SetActiveCamera(camera);
   if (FAILED(result)) reselectionResult_.store(result);

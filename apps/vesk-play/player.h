@@ -69,6 +69,7 @@ class Player {
   bool progressShown_ = false;
   // A refusal met by ReselectCamera, for the playing thread to report.
   std::atomic<HRESULT> reselectionResult_{S_OK};
+  bool firstPictureSeen_ = false;  // streaming thread only
 };
 
 }  // namespace vesk::play
