@@ -131,7 +131,7 @@ TEST_F(AudioPlaybackTest, SeekingWhilePlayingRestartsAtTheIndexEntry) {
   ASSERT_EQ(audio_.filter.As(IID_IMediaSeeking, &seeking), S_OK);
   LONGLONG target = 7 * kSecond + kSecond / 2;
   std::thread release([this] {
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(500ms);  // SetPositions must have begun by then, even on a loaded machine
     audio_.sink->ReleaseSamples();
   });
   EXPECT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
