@@ -124,7 +124,7 @@ TEST_F(AudioPlaybackTest, EachChannelDescriptionReconnectsThePin) {
 TEST_F(AudioPlaybackTest, SeekingWhilePlayingRestartsAtTheIndexEntry) {
   WriteRecording();
   Build();
-  audio_.sink->HoldSamples();  // keeps playback near the start until the seek is done
+  audio_.sink->SetHold(host::SinkFilter::Hold::kUntilReleased);  // keeps playback near the start until the seek is done
   ASSERT_EQ(audio_.graph->Run(), S_OK);
   ASSERT_TRUE(audio_.sink->WaitForSamples(0, 5s));
   ComPtr<IMediaSeeking> seeking;
@@ -152,7 +152,7 @@ TEST_F(AudioPlaybackTest, SeekingWhilePlayingRestartsAtTheIndexEntry) {
 TEST_F(AudioPlaybackTest, StateChangesInAnyOrderNeverHang) {
   WriteRecording(30);
   Build();
-  audio_.sink->HoldSamples();  // the producer waits inside the sink for a free sample
+  audio_.sink->SetHold(host::SinkFilter::Hold::kUntilReleased);  // the producer waits inside the sink for a free sample
   for (int round = 0; round < 3; ++round) {
     EXPECT_EQ(audio_.graph->Pause(), S_OK);
     EXPECT_EQ(audio_.graph->Run(), S_OK);
