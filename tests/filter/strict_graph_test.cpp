@@ -17,6 +17,7 @@
 #include "mkrec/recording_composer.h"
 #include "mkrec/stream_writer.h"
 #include "scratch_dir.h"
+#include "vesk/event_handle.h"
 
 namespace vesk::filter {
 namespace {
@@ -263,9 +264,20 @@ TEST_F(StrictGraphTest, StormOfStateChangesSeeksSnapshotsAndSettings) {
   ASSERT_NO_FATAL_FAILURE(graph_.Connect(u"Audio", graph_.sink));
   ASSERT_NO_FATAL_FAILURE(graph_.Connect(u"VideoOutput0", graph_.video));
   auto seeking = graph_.Seeking();
+  ComPtr<IPin> videoPin;
+  ComPtr<IPinFlowControl> flow;
+  ASSERT_EQ(graph_.filter->FindPin(u"VideoOutput0", videoPin.GetAddressOf()), S_OK);
+  ASSERT_EQ(videoPin.As(IID_IPinFlowControl, &flow), S_OK);
+  const HANDLE blocked = CreateEventHandle();
   std::atomic<bool> done{false};
   std::thread user([&] {
     for (LONG round = 0; !done; ++round) {
+      // The downstream side holds the pin back for a moment, as renderers
+      // do around a change of format.
+      if (round % 10 == 0 && flow->Block(AM_PIN_FLOW_CONTROL_BLOCK, blocked) == S_OK) {
+        std::this_thread::sleep_for(1ms);
+        flow->Block(0, nullptr);
+      }
       LONG on = round & 1;
       graph_.settings->SetActiveCamera(round % 5 == 4 ? -1 : round % 4);
       graph_.settings->SetActiveAudio(round % 2);
@@ -297,6 +309,7 @@ TEST_F(StrictGraphTest, StormOfStateChangesSeeksSnapshotsAndSettings) {
   }
   done = true;
   user.join();
+  CloseEventHandle(blocked);
   LONGLONG start = 0;
   Within(kLimit, [&] { return graph_.graph->Stop(); });
   seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0);
