@@ -75,6 +75,7 @@ HRESULT VideoPin::Inactive() {
     active_ = false;
     lastPicture_ = {};
     lastSample_.Reset();
+    lastAllocator_.Reset();
   }
   return StreamPin::Inactive();
 }
@@ -91,33 +92,43 @@ BYTE* BufferOf(IMediaSample& sample) {
 HRESULT VideoPin::GetDeliveryBuffer(IMemAllocator& allocator, IMediaSample** sample) {
   std::unique_lock hold(pictureLock_);
   if (lastSample_) {
-    // Another buffer free at once (an allocator with several, or the new one
-    // of a reconnection): the last picture is copied into it, since the grid
-    // composes one tile at a time over the picture before.
-    HRESULT hr = allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT);
-    if (hr == VFW_E_TIMEOUT) {
-      // The one buffer is the one held: it goes back and, unless the
-      // downstream pin still holds it too, comes straight back with the picture.
-      lastSample_.Reset();
-      hr = allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT);
-      if (SUCCEEDED(hr) && BufferOf(**sample) != lastPicture_.pixels) lastPicture_ = {};
-    } else if (SUCCEEDED(hr)) {
+    // Another buffer to be had without giving the held one back (the new
+    // allocator of a reconnection, or an allocator of several buffers): the
+    // last picture is copied into it, since the grid composes one tile at a
+    // time over the picture before. An allocator of one buffer is not asked
+    // while the pin holds that buffer: one that ignored "no wait" would wait forever.
+    ALLOCATOR_PROPERTIES properties{};
+    const bool another = lastAllocator_.Get() != &allocator ||
+                         (SUCCEEDED(allocator.GetProperties(&properties)) && properties.cBuffers > 1);
+    if (another && SUCCEEDED(allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT))) {
       MovePicture(**sample);
+      Hold(allocator, *sample);
+      return S_OK;
     }
-    if (hr != VFW_E_TIMEOUT) {
-      if (SUCCEEDED(hr)) lastSample_ = ComPtr<IMediaSample>(*sample);
-      return hr;
+    // The held buffer goes back and, unless the downstream pin still holds it
+    // too, comes straight back with the picture in it.
+    const std::uint8_t* kept = lastPicture_.pixels;
+    lastSample_.Reset();
+    if (SUCCEEDED(allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT))) {
+      if (BufferOf(**sample) != kept) lastPicture_ = {};
+      Hold(allocator, *sample);
+      return S_OK;
     }
     lastPicture_ = {};  // nothing held any more: a snapshot meanwhile finds no picture
   }
   hold.unlock();
-  HRESULT hr = allocator.GetBuffer(sample, nullptr, nullptr, 0);
+  const HRESULT hr = allocator.GetBuffer(sample, nullptr, nullptr, 0);
   if (SUCCEEDED(hr)) {
     hold.lock();
     // A pin made inactive meanwhile holds nothing: the allocator must be free to change.
-    if (active_) lastSample_ = ComPtr<IMediaSample>(*sample);
+    if (active_) Hold(allocator, *sample);
   }
   return hr;
+}
+
+void VideoPin::Hold(IMemAllocator& allocator, IMediaSample* sample) {
+  lastSample_ = ComPtr<IMediaSample>(sample);
+  lastAllocator_ = ComPtr<IMemAllocator>(&allocator);
 }
 
 void VideoPin::MovePicture(IMediaSample& next) {

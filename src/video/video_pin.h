@@ -119,6 +119,8 @@ class VideoPin final : public filter::VideoOutput {
   // Under pictureLock_: the held picture goes into `next`, another buffer, and
   // the sample that held it goes back.
   void MovePicture(IMediaSample& next);
+  // Under pictureLock_: `sample`, from `allocator`, is the one held from now on.
+  void Hold(IMemAllocator& allocator, IMediaSample* sample);
 
   filter::ChannelPresence& channels_;
   TickSource tick_;
@@ -170,6 +172,7 @@ class VideoPin final : public filter::VideoOutput {
   // next buffer is taken, and the picture moves into that buffer when it is
   // another one.
   ComPtr<IMediaSample> lastSample_;
+  ComPtr<IMemAllocator> lastAllocator_;  // the one lastSample_ came from
   bool active_ = false;
   PictureRecorder recorder_;
 };
