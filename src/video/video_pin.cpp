@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "input/camera_size.h"
 #include "input/koi8.h"
 #include "platform/debug_trace.h"
 #include "video/picture_adjustments.h"
@@ -22,12 +23,6 @@ constexpr DWORD kGeneralFontSize = 15;
 constexpr DWORD kRed = 0x0000FF;
 
 constexpr const char* kNoVideoData = "No video data from VESK";
-
-std::uint32_t NumberAfter(const char* options, const char* word, std::size_t skip) {
-  const char* found = std::strstr(options, word);
-  if (!found) return 0;
-  return static_cast<std::uint32_t>(std::strtoul(found + skip, nullptr, 10));
-}
 
 std::uint64_t PackSize(std::uint32_t width, std::uint32_t height) {
   return (std::uint64_t{width} << 32) | height;
@@ -234,9 +229,9 @@ void VideoPin::SetActiveChannel(std::int32_t channel) {
 void VideoPin::SetChannelDescription(const input::ChannelRecord& record) {
   StreamPin::SetChannelDescription(record);
   platform::Trace(record.options);
-  const std::uint32_t width = NumberAfter(record.options, "-width", 7);
-  const std::uint32_t height = std::strstr(record.options, "-height") ? NumberAfter(record.options, "-height", 8) : width;
-  if (width == 0 || height == 0) return;
+  const input::CameraSize size = input::CameraSizeFromOptions(record.options);
+  if (!size.Given()) return;
+  const std::uint32_t width = size.width, height = size.height;
   cameraSize_[0] = width;
   cameraSize_[1] = height;
   frameSize_.store(PackSize(width, height), std::memory_order_relaxed);

@@ -26,8 +26,9 @@ class RecordingProbeTest : public ::testing::Test {
   }
   void WriteConfiguration() {
     mkrec::ConfigurationBuilder record("DVR");
-    record.Channel(1, input::kChannelVideo, "xvid", "cam1", "")
+    record.Channel(1, input::kChannelVideo, "xvid", "cam1", "-width 352 -height 288")
         .Channel(8, input::kChannelAudio, "pcm", "mic", "")
+        .Channel(9, input::kChannelAudio, "pcm", "mic \"2\"", "rate=48000 bits=16 stereo")
         .Channel(16, input::kChannelStatus, "", "", "");
     writer_.ChannelDescription(record.bytes());
   }
@@ -59,7 +60,14 @@ TEST_F(RecordingProbeTest, SummarisesConfigurationIndexAndChannels) {
   EXPECT_EQ(offsets.size(), 7u);
   EXPECT_EQ(offsets[1], 8u + sink_.bytes()[4]);
 
+  // Each channel with its own format: the pin plays one audio format, the
+  // recording may hold several.
   EXPECT_EQ(FormatSummary(result),
+            "Channels:\n"
+            "  0x1: video, 352x288\n"
+            "  0x8: audio, 8000 Hz, 8 bits, mono\n"
+            "  0x9: audio, 48000 Hz, 16 bits, stereo\n"
+            "  0x10: status\n"
             "Channel descriptions: 1\n"
             "Index positions: 2\n"
             "First time: 01/12/26 23:59:58\n"
@@ -69,6 +77,13 @@ TEST_F(RecordingProbeTest, SummarisesConfigurationIndexAndChannels) {
             "  channel 0x1: 2 packets, 70005 bytes\n"
             "  channel 0x8: 1 packets, 300 bytes\n"
             "  channel 0x10: 1 packets, 10 bytes\n");
+  const std::string json = FormatJson("a \"b\".vsk", result);
+  EXPECT_NE(json.find("\"file\": \"a \\\"b\\\".vsk\""), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"number\": 9, \"kind\": \"audio\", \"name\": \"mic \\\"2\\\"\", \"codec\": \"pcm\", "
+                      "\"sample_rate\": 48000, \"bits\": 16, \"audio_channels\": 2, \"packets\": 0, \"bytes\": 0}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"duration_seconds\": 2\n}"), std::string::npos) << json;
 }
 
 TEST_F(RecordingProbeTest, NamesWhereABrokenFileStopped) {

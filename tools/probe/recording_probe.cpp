@@ -8,6 +8,7 @@
 #include "input/packet_reader.h"
 #include "input/stream_configuration.h"
 #include "input/stream_time.h"
+#include "vesk/report_text.h"
 
 namespace vesk::probe {
 namespace {
@@ -32,6 +33,59 @@ std::string Format(const char* format, auto... args) {
   std::snprintf(line, sizeof line, format, args...);
   return line;
 }
+
+std::vector<ChannelInfo> ChannelsOf(const input::StreamConfiguration& configuration) {
+  std::vector<ChannelInfo> channels;
+  for (int number = 0; number < input::kChannelCount; ++number) {
+    if (!configuration.IsChannelPresent(number)) continue;
+    const input::ChannelRecord& record = configuration.Channel(number);
+    ChannelInfo channel;
+    channel.number = static_cast<std::uint8_t>(number);
+    channel.type = record.type;
+    channel.name = record.name;
+    channel.codec = record.codec;
+    if (record.type == input::kChannelVideo) channel.cameraSize = input::CameraSizeFromOptions(record.options);
+    if (record.type == input::kChannelAudio) channel.sound = audio::AudioChannelFormat::FromOptions(record.options);
+    channels.push_back(std::move(channel));
+  }
+  return channels;
+}
+
+const char* KindOf(std::uint32_t type) {
+  switch (type) {
+    case input::kChannelVideo: return "video";
+    case input::kChannelAudio: return "audio";
+    case input::kChannelText: return "text";
+    default: return "status";
+  }
+}
+
+// What a channel carries, in words: the camera size, or the sound's own format.
+std::string FormatOf(const ChannelInfo& channel) {
+  if (channel.type == input::kChannelVideo)
+    return channel.cameraSize.Given() ? Format("%ux%u", channel.cameraSize.width, channel.cameraSize.height)
+                                      : "no camera size";
+  if (channel.type != input::kChannelAudio) return "";
+  if (channel.sound.noSound) return "no sound";
+  return Format("%u Hz, %u bits, %s", channel.sound.rate, static_cast<unsigned>(channel.sound.bits),
+                channel.sound.channels == 2 ? "stereo" : "mono");
+}
+
+// A UTF-8 text as a JSON string.
+std::string JsonString(const std::string& text) {
+  std::string quoted = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    if (c < 0x20)
+      quoted += Format("\\u%04x", c);
+    else
+      quoted += static_cast<char>(c);
+  }
+  return quoted + "\"";
+}
+
+// A text as the recorder wrote it (Windows-1251) as a JSON string.
+std::string JsonRecordedText(const std::string& text) { return JsonString(ReportTextForTerminal(text)); }
 
 void Stop(ProbeResult& result, HRESULT status, std::uint64_t offset, std::string why) {
   result.status = status;
@@ -94,6 +148,7 @@ ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit) 
           std::vector<char> report(kReportSize);
           configuration.GetConfigReport(report.data(), kReportSize, input::PinReport{});
           result.configReport = report.data();
+          result.channelList = ChannelsOf(configuration);
         }
         break;
       case input::PacketKind::kIndexPosition:
@@ -111,7 +166,14 @@ ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit) 
 }
 
 std::string FormatSummary(const ProbeResult& result) {
-  std::string text = Format("Channel descriptions: %u\n", result.channelDescriptions);
+  std::string text = "Channels:\n";
+  for (const ChannelInfo& channel : result.channelList) {
+    const std::string format = FormatOf(channel);
+    text += Format("  0x%x: %s", static_cast<unsigned>(channel.number), KindOf(channel.type));
+    if (!format.empty()) text += ", " + format;
+    text += "\n";
+  }
+  text += Format("Channel descriptions: %u\n", result.channelDescriptions);
   text += Format("Index positions: %u\n", result.indexPositions);
   if (result.indexPositions > 0) {
     text += "First time: " + input::FormatStreamTime(result.firstTime) + "\n";
@@ -139,6 +201,44 @@ std::string FormatPacketLine(std::uint64_t offset, const input::Packet& packet) 
                     static_cast<unsigned>(packet.channel), packet.length,
                     static_cast<unsigned>(packet.flagByte));
   }
+}
+
+std::string FormatJson(const std::string& path, const ProbeResult& result) {
+  std::string json = "{\n  \"file\": " + JsonString(path) + ",\n";
+  json += "  \"complete\": " + std::string(SUCCEEDED(result.status) ? "true" : "false") + ",\n";
+  if (FAILED(result.status))
+    json += "  \"error\": " + JsonString(result.error) + ",\n" +
+            Format("  \"stopped_at\": %" PRIu64 ",\n", result.stoppedAt);
+  json += "  \"channels\": [";
+  const char* separator = "\n";
+  for (const ChannelInfo& channel : result.channelList) {
+    json += separator + Format("    {\"number\": %u, \"kind\": \"%s\", \"name\": ", static_cast<unsigned>(channel.number),
+                               KindOf(channel.type)) +
+            JsonRecordedText(channel.name) + ", \"codec\": " + JsonRecordedText(channel.codec);
+    if (channel.type == input::kChannelVideo)
+      json += Format(", \"width\": %u, \"height\": %u", channel.cameraSize.width, channel.cameraSize.height);
+    if (channel.type == input::kChannelAudio) {
+      if (channel.sound.noSound)
+        json += ", \"sound\": false";
+      else
+        json += Format(", \"sample_rate\": %u, \"bits\": %u, \"audio_channels\": %u", channel.sound.rate,
+                       static_cast<unsigned>(channel.sound.bits), static_cast<unsigned>(channel.sound.channels));
+    }
+    auto totals = result.channels.find(channel.number);
+    json += Format(", \"packets\": %" PRIu64 ", \"bytes\": %" PRIu64 "}",
+                   totals == result.channels.end() ? 0 : totals->second.packets,
+                   totals == result.channels.end() ? 0 : totals->second.bytes);
+    separator = ",\n";
+  }
+  json += std::string(result.channelList.empty() ? "" : "\n  ") + "],\n";
+  json += Format("  \"channel_descriptions\": %u,\n  \"index_positions\": %u", result.channelDescriptions,
+                 result.indexPositions);
+  if (result.indexPositions > 0)
+    json += ",\n  \"first_time\": " + JsonString(input::FormatStreamTime(result.firstTime)) +
+            ",\n  \"last_time\": " + JsonString(input::FormatStreamTime(result.lastTime)) +
+            Format(",\n  \"first_seconds\": %u,\n  \"duration_seconds\": %" PRId64, result.firstTime,
+                   static_cast<std::int64_t>(result.lastTime) - static_cast<std::int64_t>(result.firstTime));
+  return json + "\n}\n";
 }
 
 }  // namespace vesk::probe

@@ -6,7 +6,10 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "audio/audio_channel_format.h"
+#include "input/camera_size.h"
 #include "input/packet.h"
 #include "vesk/com.h"
 
@@ -17,6 +20,16 @@ struct ChannelTotals {
   std::uint64_t bytes = 0;
 };
 
+// One channel of the first channel description, with its own format.
+struct ChannelInfo {
+  std::uint8_t number = 0;
+  std::uint32_t type = 0;  // 1 video, 2 audio, 4 text, 16 status
+  std::string name;        // as recorded: Windows-1251
+  std::string codec;
+  input::CameraSize cameraSize;        // video
+  audio::AudioChannelFormat sound;     // audio
+};
+
 struct ProbeResult {
   // S_OK: the whole file was read. Otherwise `error` says why reading stopped
   // and `stoppedAt` where; what was read before that is still summarised.
@@ -25,6 +38,7 @@ struct ProbeResult {
   std::uint64_t stoppedAt = 0;
 
   std::string configReport;  // of the first channel description
+  std::vector<ChannelInfo> channelList;  // likewise, in channel-number order
   std::uint32_t channelDescriptions = 0;
   std::uint32_t indexPositions = 0;
   std::uint32_t firstTime = 0;
@@ -37,8 +51,11 @@ using PacketVisitor = std::function<void(std::uint64_t offset, const input::Pack
 
 ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit = {});
 
-// The summary vesk-probe prints after the configuration report.
+// The summary vesk-probe prints after the configuration report: every
+// channel with its own format, the index and the data per channel.
 std::string FormatSummary(const ProbeResult& result);
+// All of it as one JSON object, texts in UTF-8.
+std::string FormatJson(const std::string& path, const ProbeResult& result);
 // One line describing a packet, for `--packets`.
 std::string FormatPacketLine(std::uint64_t offset, const input::Packet& packet);
 

@@ -10,9 +10,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vesk-probe [--trace] [--packets] FILE\n"
+    "usage: vesk-probe [--trace] [--packets | --json] FILE\n"
     "  --trace    print the reader's trace lines to stderr\n"
-    "  --packets  print one line per packet\n";
+    "  --packets  print one line per packet\n"
+    "  --json     print the channels with their formats, the index and the data as JSON\n"
+    "  --version  print the version\n";
 
 class StderrTrace final : public vesk::platform::TraceSink {
  public:
@@ -24,12 +26,18 @@ class StderrTrace final : public vesk::platform::TraceSink {
 int main(int argc, char** argv) {
   bool trace = false;
   bool packets = false;
+  bool json = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--trace") == 0) {
       trace = true;
     } else if (std::strcmp(argv[i], "--packets") == 0) {
       packets = true;
+    } else if (std::strcmp(argv[i], "--json") == 0) {
+      json = true;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("vesk-probe " VESK_VERSION);
+      return 0;
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
       return 0;
@@ -43,7 +51,7 @@ int main(int argc, char** argv) {
       path = argv[i];
     }
   }
-  if (!path) {
+  if (!path || (json && packets)) {
     std::fputs(kUsage, stderr);
     return 1;
   }
@@ -58,7 +66,9 @@ int main(int argc, char** argv) {
   const vesk::probe::ProbeResult result = vesk::probe::ProbeRecording(path, visit);
   vesk::platform::DebugTrace::Install(nullptr);
 
-  if (result.channelDescriptions > 0) {
+  if (json) {
+    std::fputs(vesk::probe::FormatJson(path, result).c_str(), stdout);
+  } else if (result.channelDescriptions > 0) {
     std::fputs(vesk::ReportTextForTerminal(result.configReport).c_str(), stdout);
     std::fputs(vesk::probe::FormatSummary(result).c_str(), stdout);
   }
