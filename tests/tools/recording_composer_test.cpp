@@ -162,6 +162,7 @@ TEST(RecordingComposerTest, FileSourcesAndNosndShapeTheAudioAndVideo) {
   plan.audio[0].wavPath = dir.Write(
       "a.wav", testing::WavFile(testing::FmtChunk(1, 2, 11025, 16), {1, 2, 3, 4, 5, 6, 7, 8}));
   plan.audio.push_back(AudioPlan{9, {8000, 16, 1}, true, "", ""});
+  plan.allowMixedAudio = true;
   const std::vector<WalkedPacket> packets = Compose(plan);
   const std::string record(packets[0].payload.begin(), packets[0].payload.end());
   EXPECT_NE(record.find("-width 16 -height 8"), std::string::npos);
@@ -202,6 +203,8 @@ TEST(RecordingComposerTest, RefusesPlansThePlayerCouldNotTake) {
        "-nosnd packet cannot count"},
       {[](RecordingPlan& p) { p.cameras[0].y4mPath = "/nonexistent/clip.y4m"; },
        "/nonexistent/clip.y4m: cannot open"},
+      {[](RecordingPlan& p) { p.audio.push_back(AudioPlan{9, {48000, 16, 2}, false, "", ""}); },
+       "audio channels 8 (8000 Hz, 8 bits, mono) and 9 (48000 Hz, 16 bits, stereo) differ"},
   };
   for (const auto& c : cases) {
     RecordingPlan plan = TinyPlan();

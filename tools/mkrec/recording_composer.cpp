@@ -21,6 +21,11 @@ std::uint64_t TickFrames(std::uint32_t rate, std::uint32_t tick, std::uint32_t t
   return (tick + 1) * r / ticks - tick * r / ticks;
 }
 
+std::string Describe(const AudioFormat& format) {
+  return std::to_string(format.rate) + " Hz, " + std::to_string(format.bits) + " bits, " +
+         (format.channels == 2 ? "stereo" : format.channels == 1 ? "mono" : std::to_string(format.channels) + " channels");
+}
+
 }  // namespace
 
 RecordingComposer::RecordingComposer(RecordingPlan plan) : plan_(std::move(plan)) {}
@@ -53,6 +58,20 @@ Status RecordingComposer::OpenFeeds() {
       return Status::Error(what + ": a -nosnd packet cannot count that much silence; " +
                            "raise the frame rate");
     audio_.push_back(std::move(feed));
+  }
+  return CheckAudioFormatsAgree();
+}
+
+// The player's audio pin plays one format, the last audio channel's: a
+// channel of another format would play at the wrong speed.
+Status RecordingComposer::CheckAudioFormatsAgree() const {
+  for (std::size_t i = 1; i < audio_.size() && !plan_.allowMixedAudio; ++i) {
+    const AudioFormat& first = audio_[0]->format();
+    const AudioFormat& other = audio_[i]->format();
+    if (first.rate == other.rate && first.bits == other.bits && first.channels == other.channels) continue;
+    return Status::Error("audio channels " + std::to_string(plan_.audio[0].channel) + " (" + Describe(first) +
+                         ") and " + std::to_string(plan_.audio[i].channel) + " (" + Describe(other) +
+                         ") differ: players play one format for all channels (--allow-mixed-audio writes it anyway)");
   }
   return Status::Ok();
 }

@@ -35,6 +35,7 @@ class RecordingComposer {
 
  private:
   Status OpenFeeds();
+  Status CheckAudioFormatsAgree() const;
   Status BuildDescription();
   void WriteStatus(std::uint32_t second, StreamWriter& writer);
   void WriteTexts(std::uint32_t second, StreamWriter& writer);

@@ -79,6 +79,8 @@ struct RecordingPlan {
   std::optional<std::uint32_t> repeatDescriptionAt;
   std::uint32_t maxFragment = input::kMaxFragmentPayload;
   bool markKeyFrames = false;
+  // Audio channels of different formats, which a player cannot all play right: test files only.
+  bool allowMixedAudio = false;
   std::vector<VideoFlag> videoFlags;
   // Called each second right after the status packet.
   PacketHook extraPackets;

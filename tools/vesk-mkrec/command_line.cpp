@@ -65,6 +65,8 @@ const char* CommandLine::Usage() {
          "  --repeat-description S     write the channel description again at second S\n"
          "  --max-fragment N           split packets into fragments of at most N bytes\n"
          "  --mark-keyframes           set the mark flag on key frames\n"
+         "  --allow-mixed-audio        write audio channels of different formats (players\n"
+         "                             play one format: for test files only)\n"
          "  --help                     show this text\n";
 }
 
@@ -79,7 +81,7 @@ Status CommandLine::Parse(const std::vector<std::string>& args) {
     }
     if (arg == "--demo") {
       demo_ = true;
-    } else if (arg == "--no-status" || arg == "--mark-keyframes") {
+    } else if (arg == "--no-status" || arg == "--mark-keyframes" || arg == "--allow-mixed-audio") {
       if (Status s = Option(arg, ""); !s.ok()) return s;
     } else if (kValueOptions.count(arg)) {
       if (i + 1 == args.size()) return Status::Error(arg + " needs a value");
@@ -114,6 +116,8 @@ Status CommandLine::Option(const std::string& name, const std::string& value) {
     }
     if (!ParseNumber(value, 255, number)) return Bad(name, value, "not a channel number");
     plan_.status = StatusPlan{static_cast<std::uint8_t>(number), {}};
+  } else if (name == "--allow-mixed-audio") {
+    plan_.allowMixedAudio = true;
   } else if (name == "--mark-keyframes") {
     plan_.markKeyFrames = true;
   } else if (name == "--duration") {
