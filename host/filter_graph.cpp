@@ -260,7 +260,8 @@ HRESULT FilterGraph::GetFilterFlags(IBaseFilter* /*filter*/, DWORD* /*flags*/) {
 
 HRESULT FilterGraph::RemoveFilterEx(IBaseFilter* /*filter*/, DWORD /*flags*/) { return E_NOTIMPL; }
 
-HRESULT FilterGraph::Notify(LONG eventCode, LONG_PTR /*param1*/, LONG_PTR param2) {
+HRESULT FilterGraph::Notify(LONG eventCode, LONG_PTR param1, LONG_PTR param2) {
+  if (eventCode == EC_ERRORABORT) return NotifyStreamError(static_cast<HRESULT>(param1));
   if (eventCode != EC_COMPLETE) return S_OK;
   auto* filter = reinterpret_cast<IBaseFilter*>(param2);
   try {
@@ -273,6 +274,20 @@ HRESULT FilterGraph::Notify(LONG eventCode, LONG_PTR /*param1*/, LONG_PTR param2
   }
   completion_changed_.notify_all();
   return S_OK;
+}
+
+HRESULT FilterGraph::NotifyStreamError(HRESULT error) {
+  {
+    std::lock_guard lock(completion_mutex_);
+    if (SUCCEEDED(stream_error_)) stream_error_ = FAILED(error) ? error : E_FAIL;
+  }
+  completion_changed_.notify_all();
+  return S_OK;
+}
+
+HRESULT FilterGraph::StreamError() {
+  std::lock_guard lock(completion_mutex_);
+  return stream_error_;
 }
 
 HRESULT FilterGraph::Pause() { return ChangeState(State_Paused); }
@@ -294,7 +309,7 @@ FILTER_STATE FilterGraph::State() const {
 bool FilterGraph::WaitForCompletion(std::chrono::milliseconds timeout) {
   std::unique_lock lock(completion_mutex_);
   return completion_changed_.wait_for(lock, timeout, [this] {
-    return std::all_of(sinks_.begin(), sinks_.end(), [this](IBaseFilter* sink) {
+    return FAILED(stream_error_) || std::all_of(sinks_.begin(), sinks_.end(), [this](IBaseFilter* sink) {
       return std::find(completed_.begin(), completed_.end(), sink) != completed_.end();
     });
   });
@@ -318,6 +333,7 @@ HRESULT FilterGraph::ChangeState(FILTER_STATE target) {
       std::lock_guard lock(completion_mutex_);
       sinks_.clear();
       completed_.clear();
+      stream_error_ = S_OK;
       for (std::size_t i = 0; i < filters.size(); ++i) {
         if (!links[i].has_output && links[i].has_connected_input) sinks_.push_back(filters[i].Get());
       }
