@@ -406,6 +406,13 @@ bool Player::ReportFiles(std::string* error) {
     return false;
   }
 
+  // The module's numbers stop where its file stopped taking pictures.
+  if (recordings_ && recording_.Ended() && recording_.PicturesWritten() + 1 < options_.recordFrames) {
+    *error = recording.string() + ": only " + std::to_string(recording_.PicturesWritten()) + " of " +
+             std::to_string(options_.recordFrames - 1) + " pictures could be written (a full disk, or no permission)";
+    return false;
+  }
+
   if (wavWriter_) std::printf("vesk-play: audio written to %s\n", options_.audioOut.c_str());
   if (aviWriter_) {
     std::printf("vesk-play: video written to %s: %ld pictures of %ldx%ld%s\n", options_.videoOut.c_str(),

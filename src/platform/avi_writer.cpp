@@ -182,8 +182,6 @@ HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format)
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) return ErrnoToHresult(errno);
   end_ = 0;
   largest_frame_ = 0;
   segment_start_ = 0;
@@ -191,6 +189,8 @@ HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format)
   first_frames_ = 0;
   first_indexed_ = false;
   segment_open_ = true;
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) return ErrnoToHresult(errno);
 
   HRESULT hr = WriteAll(headers.data(), headers.size());
   if (FAILED(hr)) {
