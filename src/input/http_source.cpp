@@ -59,9 +59,8 @@ HRESULT HttpSource::EndStream(HRESULT result) {
   if (SUCCEEDED(result) || closing_) {
     dispatcher_.EndOfStreamAll();
   } else {
-    // A departure from the byte source's original rules, which tell the pins
-    // nothing when the request fails: a host waiting for the end of the
-    // stream would wait forever.
+    // Deliberately more than ending the download thread, also when the request
+    // itself failed: a host waiting for the end of the stream would wait forever.
     abortTarget_.AbortStream(result);
   }
   return result;

@@ -138,6 +138,7 @@ TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
       {"--bogus", notRecording},
       {"--seek"},
       {"--seek", "soon", notRecording},
+      {"--timeout", "0", notRecording},
       {"--audio-channel", "left", notRecording},
       {"--headless", dir.File("no-such.vsk")},
       {"--headless", notRecording},
