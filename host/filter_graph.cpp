@@ -233,7 +233,11 @@ HRESULT FilterGraph::Reconnect(IPin* outputPin, IPin* inputPin, const AM_MEDIA_T
   if (!input && FAILED(outputPin->ConnectedTo(input.GetAddressOf()))) return VFW_E_NOT_CONNECTED;
   outputPin->Disconnect();
   input->Disconnect();
-  return outputPin->Connect(input.Get(), firstConnection);
+  const HRESULT connected = outputPin->Connect(input.Get(), firstConnection);
+  // The sink left without a connection can no longer end its stream: a host
+  // waiting for it would wait forever, so the stream ends with the failure.
+  if (FAILED(connected)) NotifyStreamError(connected);
+  return connected;
 }
 
 HRESULT FilterGraph::Reconfigure(IGraphConfigCallback* /*callback*/, PVOID /*context*/, DWORD /*flags*/,

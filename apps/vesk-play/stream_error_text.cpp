@@ -25,7 +25,7 @@ std::string StreamErrorText(HRESULT cause) {
       return "not a recorder stream";
     default: {
       char text[48];
-      std::snprintf(text, sizeof text, "the stream failed (0x%08X)", static_cast<unsigned>(cause));
+      std::snprintf(text, sizeof text, "playback failed (0x%08X)", static_cast<unsigned>(cause));
       return text;
     }
   }

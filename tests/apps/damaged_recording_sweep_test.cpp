@@ -35,7 +35,6 @@ using Bytes = std::vector<std::uint8_t>;
 // Generous: it only turns a hang into a failure.
 constexpr auto kPlayLimit = std::chrono::seconds(20);
 constexpr std::uint8_t kAudioChannel = 8;
-constexpr std::size_t kWavHeader = 44;
 
 // Four cameras, audio in fragments, a text line, the status channel, and the
 // channel description again after the first second.
@@ -105,13 +104,7 @@ class Player {
       played.hung = FAILED(graph->Run()) || !graph->WaitForCompletion(kPlayLimit);
       graph->Stop();
     }
-    // The data chunk's size leaves out the pad byte after odd data.
-    const std::string written = Slurp(wav);
-    if (written.size() >= kWavHeader) {
-      const auto* size = reinterpret_cast<const std::uint8_t*>(written.data()) + kWavHeader - 4;
-      const std::size_t data = size[0] | size[1] << 8 | size[2] << 16 | std::size_t{size[3]} << 24;
-      played.pcm.assign(written.begin() + kWavHeader, written.begin() + kWavHeader + std::min(data, written.size() - kWavHeader));
-    }
+    if (std::filesystem::exists(wav)) played.pcm = ReadWav(wav).data;
     return played;
   }
 
@@ -175,11 +168,18 @@ TEST(DamagedRecordingSweepTest, CutAndFlippedCopiesNeitherCrashNorHangAndKeepAPr
     EXPECT_TRUE(prefix) << "cut at " << cut << ": " << played.pcm.size() << " bytes of sound, " << before
                         << " lie before the cut";
   }
-  // Flipped bytes: in the description, in headers and in payloads alike.
+  // Flipped bytes: in the description, in headers and in payloads alike. The
+  // first copy's repeated description garbles the audio rate, so the sink
+  // refuses the new format in mid-stream.
+  const std::string rate = "rate=8000";
+  const auto first = std::search(whole.begin(), whole.end(), rate.begin(), rate.end());
+  const auto repeated = std::search(first + 1, whole.end(), rate.begin(), rate.end());
+  ASSERT_NE(repeated, whole.end());
   const int kFlips = 100;
   for (int i = 0; i < kFlips; ++i) {
     Bytes damaged = whole;
-    for (int n = 0; n < 1 + i % 4; ++n) damaged[random() % damaged.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
+    if (i == 0) damaged[repeated - whole.begin() + 5] = 0xC7;
+    for (int n = 0; n < i % 4; ++n) damaged[random() % damaged.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
     hung += player.Play(damaged).hung;
   }
   std::printf("%zu cut files (%d refused), %d with flipped bytes: %d hung, %d prefix mismatches\n", cuts.size(),

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/little_endian.h"
 #include "input/stream_format.h"
 #include "mkrec/recording_composer.h"
 #include "mkrec/stream_writer.h"
@@ -71,42 +70,6 @@ Bytes Expected(int fromSecond, std::vector<int> channels) {
   return bytes;
 }
 
-struct Wav {
-  std::uint16_t channels = 0;
-  std::uint32_t rate = 0;
-  std::uint16_t bits = 0;
-  Bytes data;
-};
-
-// Walks the chunks; fails the test when the file is not a well-formed WAV.
-Wav ReadWav(const std::string& path) {
-  const std::string file = Slurp(path);
-  const auto* p = reinterpret_cast<const std::uint8_t*>(file.data());
-  Wav wav;
-  EXPECT_GE(file.size(), 12u) << path;
-  if (file.size() < 12) return wav;
-  EXPECT_EQ(file.compare(0, 4, "RIFF"), 0);
-  EXPECT_EQ(file.compare(8, 4, "WAVE"), 0);
-  EXPECT_EQ(platform::LoadLe32(p + 4), file.size() - 8);
-  for (std::size_t at = 12; at + 8 <= file.size();) {
-    const std::string id = file.substr(at, 4);
-    const std::size_t size = platform::LoadLe32(p + at + 4);
-    if (at + 8 + size > file.size()) {
-      ADD_FAILURE() << "chunk " << id << " runs past the end of " << path;
-      break;
-    }
-    if (id == "fmt " && size >= 16) {
-      EXPECT_EQ(platform::LoadLe16(p + at + 8), 1);  // PCM
-      wav.channels = platform::LoadLe16(p + at + 10);
-      wav.rate = platform::LoadLe32(p + at + 12);
-      wav.bits = platform::LoadLe16(p + at + 22);
-    } else if (id == "data") {
-      wav.data.assign(p + at + 8, p + at + 8 + size);
-    }
-    at += 8 + size + size % 2;
-  }
-  return wav;
-}
 
 TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
   Scratch dir;
@@ -298,7 +261,8 @@ TEST(VeskPlayHttpTest, EveryRecorderFaultEndsSoonWithTheSoundOrAPrefixOrARefusal
     const char* name;
     test::TestHttpServer::Script script;
     Expect expect;
-    int faultSeconds = 0;  // how long the fault itself lasts
+    std::string cause = "";  // how the player names it
+    int faultSeconds = 0;    // how long the fault itself lasts
     std::vector<std::string> options = {};
   };
   std::vector<std::uint64_t> secondAt;
@@ -306,30 +270,33 @@ TEST(VeskPlayHttpTest, EveryRecorderFaultEndsSoonWithTheSoundOrAPrefixOrARefusal
   // Inside the payload of second 4's first packet, and where second 4 begins.
   const std::uint64_t inside = secondAt[4] + 12 + 4 + 100, between = secondAt[4];
   const auto shorterBy = static_cast<std::int64_t>(inside) - static_cast<std::int64_t>(body.size());
+  const std::string closed = "closed the connection early", broke = "the connection broke",
+                    silent = "no data for 5 seconds", notRecorder = "not a recorder stream", http500 = "HTTP 500";
   const std::vector<Case> cases = {
-      {"pause 2 s", {.body = body, .pauseAt = inside, .pauseMs = 2000}, Expect::kWhole, 2},
-      {"pause 10 s", {.body = body, .pauseAt = inside, .pauseMs = 10000}, Expect::kPrefix, 5, {"--timeout", "5"}},
-      {"cut", {.body = body, .cutAt = inside}, Expect::kPrefix},
-      {"reset", {.body = body, .resetAt = inside}, Expect::kPrefix},
-      {"drip", {.body = body, .drip = true}, Expect::kWhole, 1},
-      {"garbage first", {.body = body, .garbageAt = 0}, Expect::kRefusal},
-      {"garbage later", {.body = body, .garbageAt = between}, Expect::kPrefix},
+      {"pause 2 s", {.body = body, .pauseAt = inside, .pauseMs = 2000}, Expect::kWhole, "", 2},
+      {"pause 10 s", {.body = body, .pauseAt = inside, .pauseMs = 10000}, Expect::kPrefix, silent, 5, {"--timeout", "5"}},
+      {"cut", {.body = body, .cutAt = inside}, Expect::kPrefix, closed},
+      {"reset", {.body = body, .resetAt = inside}, Expect::kPrefix, broke},
+      {"drip", {.body = body, .drip = true}, Expect::kWhole, "", 1},
+      {"garbage first", {.body = body, .garbageAt = 0}, Expect::kRefusal, notRecorder},
+      {"garbage later", {.body = body, .garbageAt = between}, Expect::kPrefix, notRecorder},
       {"301", {.body = body, .answer = Answer::kMoved}, Expect::kWhole},
       {"302", {.body = body, .answer = Answer::kFound}, Expect::kWhole},
-      {"redirect loop", {.body = body, .answer = Answer::kFound, .laterAnswer = Answer::kFound}, Expect::kRefusal},
+      {"redirect loop", {.body = body, .answer = Answer::kFound, .laterAnswer = Answer::kFound}, Expect::kRefusal,
+       "more than five redirects"},
       // A recorder that answers one request and drops the next (it restarts).
       {"second dropped", {.body = body, .laterAnswer = Answer::kCloseAtOnce}, Expect::kWhole},
-      {"500", {.body = body, .answer = Answer::kServerError}, Expect::kRefusal},
+      {"500", {.body = body, .answer = Answer::kServerError}, Expect::kRefusal, http500},
       {"500 second", {.body = body, .answer = Answer::kFound, .laterAnswer = Answer::kServerError},
-       Expect::kRefusal},
-      {"length short", {.body = body, .lengthError = shorterBy}, Expect::kPrefix},
-      {"length long", {.body = body, .lengthError = 1000}, Expect::kPrefix},
+       Expect::kRefusal, http500},
+      {"length short", {.body = body, .lengthError = shorterBy}, Expect::kPrefix, closed},
+      {"length long", {.body = body, .lengthError = 1000}, Expect::kPrefix, closed},
       {"chunked", {.body = body, .chunked = true}, Expect::kWhole},
-      {"chunked broken", {.body = body, .chunked = true, .brokenChunkAt = inside}, Expect::kPrefix},
-      {"headers 3 s", {.body = body, .headerDelayMs = 3000}, Expect::kWhole, 3},
-      {"headers 10 s", {.body = body, .headerDelayMs = 10000}, Expect::kRefusal, 5, {"--timeout", "5"}},
-      {"close at once", {.body = body, .answer = Answer::kCloseAtOnce}, Expect::kRefusal},
-      {"not http", {.body = body, .answer = Answer::kNotHttp}, Expect::kRefusal},
+      {"chunked broken", {.body = body, .chunked = true, .brokenChunkAt = inside}, Expect::kPrefix, broke},
+      {"headers 3 s", {.body = body, .headerDelayMs = 3000}, Expect::kWhole, "", 3},
+      {"headers 10 s", {.body = body, .headerDelayMs = 10000}, Expect::kRefusal, silent, 5, {"--timeout", "5"}},
+      {"close at once", {.body = body, .answer = Answer::kCloseAtOnce}, Expect::kRefusal, closed},
+      {"not http", {.body = body, .answer = Answer::kNotHttp}, Expect::kRefusal, "the answer is not HTTP"},
   };
   // Slack for a sanitizer build on a busy machine: no mode may take longer.
   constexpr auto kSlack = std::chrono::seconds(15);
@@ -359,6 +326,7 @@ TEST(VeskPlayHttpTest, EveryRecorderFaultEndsSoonWithTheSoundOrAPrefixOrARefusal
       continue;
     }
     ExpectOneLineFailure(run, c.name);
+    EXPECT_NE(run.err.find(c.cause), std::string::npos) << run.err;
     if (c.expect == Expect::kRefusal) {
       // The pins' streams ended at once: the file, if any, holds no sound.
       if (std::filesystem::exists(wav)) {
