@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -78,9 +79,7 @@ class Player {
   Played Play(const Bytes& recording) {
     const std::string path = folder_ + "/damaged.vsk", wav = folder_ + "/damaged.wav";
     std::filesystem::remove(wav);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::fwrite(recording.data(), 1, recording.size(), file);
-    std::fclose(file);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(recording.data()), recording.size());
 
     Played played;
     ComPtr<IBaseFilter> filter;

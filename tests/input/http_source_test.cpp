@@ -156,8 +156,8 @@ TEST_F(HttpSourceTest, DispatchesEveryPacketInOrderThenEndsTheStreams) {
   EXPECT_EQ(server.UserAgent(), "DevaZud");
 }
 
-TEST_F(HttpSourceTest, AFailedRequestOrABrokenStreamEndsTheStreamsAndSaysWhy) {
-  const std::uint64_t insideMiddlePacket = recording_.middlePacketOffset + 1500;
+// vesk-play's tests play every other fault through the filter.
+TEST_F(HttpSourceTest, AFailedRequestOrBytesOutOfStepEndTheStreamsAndSayWhy) {
   const std::vector<std::string> before(packets_.begin(),
                                         packets_.begin() + recording_.packetsBeforeMiddle);
   struct Case {
@@ -167,13 +167,7 @@ TEST_F(HttpSourceTest, AFailedRequestOrABrokenStreamEndsTheStreamsAndSaysWhy) {
   };
   const std::vector<Case> cases = {
       {{.body = {}, .answer = TestHttpServer::Answer::kNotFound}, HttpStatusResult(404), {}},
-      {{.body = recording_.bytes, .cutAt = insideMiddlePacket}, kStreamClosedEarly, before},
       {{.body = recording_.bytes, .garbageAt = recording_.middlePacketOffset}, kStreamNotRecorder, before},
-      {{.body = recording_.bytes,
-        .lengthError = static_cast<std::int64_t>(insideMiddlePacket) -
-                       static_cast<std::int64_t>(recording_.bytes.size())},
-       kStreamClosedEarly,
-       before},
   };
   for (const Case& c : cases) {
     dispatcher_.Clear();
