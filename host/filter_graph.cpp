@@ -246,7 +246,11 @@ HRESULT FilterGraph::Reconnect(IPin* outputPin, IPin* inputPin, const AM_MEDIA_T
   if (!input && FAILED(outputPin->ConnectedTo(input.GetAddressOf()))) return VFW_E_NOT_CONNECTED;
   outputPin->Disconnect();
   input->Disconnect();
-  return outputPin->Connect(input.Get(), firstConnection);
+  const HRESULT connected = outputPin->Connect(input.Get(), firstConnection);
+  // The sink left without a connection can no longer end its stream: a host
+  // waiting for it would wait forever, so the stream ends with the failure.
+  if (FAILED(connected)) NotifyStreamError(connected);
+  return connected;
 }
 
 HRESULT FilterGraph::Reconfigure(IGraphConfigCallback* /*callback*/, PVOID /*context*/, DWORD /*flags*/,
@@ -273,7 +277,8 @@ HRESULT FilterGraph::GetFilterFlags(IBaseFilter* /*filter*/, DWORD* /*flags*/) {
 
 HRESULT FilterGraph::RemoveFilterEx(IBaseFilter* /*filter*/, DWORD /*flags*/) { return E_NOTIMPL; }
 
-HRESULT FilterGraph::Notify(LONG eventCode, LONG_PTR /*param1*/, LONG_PTR param2) {
+HRESULT FilterGraph::Notify(LONG eventCode, LONG_PTR param1, LONG_PTR param2) {
+  if (eventCode == EC_ERRORABORT) return NotifyStreamError(static_cast<HRESULT>(param1));
   if (eventCode != EC_COMPLETE) return S_OK;
   auto* filter = reinterpret_cast<IBaseFilter*>(param2);
   try {
@@ -286,6 +291,20 @@ HRESULT FilterGraph::Notify(LONG eventCode, LONG_PTR /*param1*/, LONG_PTR param2
   }
   completion_changed_.notify_all();
   return S_OK;
+}
+
+HRESULT FilterGraph::NotifyStreamError(HRESULT error) {
+  {
+    std::lock_guard lock(completion_mutex_);
+    if (SUCCEEDED(stream_error_)) stream_error_ = FAILED(error) ? error : E_FAIL;
+  }
+  completion_changed_.notify_all();
+  return S_OK;
+}
+
+HRESULT FilterGraph::StreamError() {
+  std::lock_guard lock(completion_mutex_);
+  return stream_error_;
 }
 
 HRESULT FilterGraph::Pause() { return ChangeState(State_Paused); }
@@ -307,7 +326,7 @@ FILTER_STATE FilterGraph::State() const {
 bool FilterGraph::WaitForCompletion(std::chrono::milliseconds timeout) {
   std::unique_lock lock(completion_mutex_);
   return completion_changed_.wait_for(lock, timeout, [this] {
-    return std::all_of(sinks_.begin(), sinks_.end(), [this](IBaseFilter* sink) {
+    return FAILED(stream_error_) || std::all_of(sinks_.begin(), sinks_.end(), [this](IBaseFilter* sink) {
       return std::find(completed_.begin(), completed_.end(), sink) != completed_.end();
     });
   });
@@ -331,6 +350,7 @@ HRESULT FilterGraph::ChangeState(FILTER_STATE target) {
       std::lock_guard lock(completion_mutex_);
       sinks_.clear();
       completed_.clear();
+      stream_error_ = S_OK;
       for (std::size_t i = 0; i < filters.size(); ++i) {
         if (!links[i].has_output && links[i].has_connected_input) sinks_.push_back(filters[i].Get());
       }

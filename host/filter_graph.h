@@ -65,7 +65,8 @@ class FilterGraph final : public IFilterGraph, public IGraphConfig, public IMedi
   STDMETHOD(RemoveFilterEx)(IBaseFilter* filter, DWORD flags) override;
 
   // IMediaEventSink: sinks report their end of stream here (EC_COMPLETE, with
-  // the filter as second parameter).
+  // the filter as second parameter), a source a stream it cannot go on with
+  // (EC_ERRORABORT, with the HRESULT as first parameter).
   STDMETHOD(Notify)(LONG eventCode, LONG_PTR param1, LONG_PTR param2) override;
 
   // State changes go to every filter, downstream first: a sink is ready before
@@ -81,6 +82,9 @@ class FilterGraph final : public IFilterGraph, public IGraphConfig, public IMedi
   // pin) has reported end of stream since the graph last left Stopped; false
   // when the time runs out.
   bool WaitForCompletion(std::chrono::milliseconds timeout);
+  // True also once a filter has reported EC_ERRORABORT since the graph last
+  // left Stopped; StreamError then gives its HRESULT, and S_OK otherwise.
+  HRESULT StreamError();
 
  private:
   struct Entry {
@@ -92,6 +96,7 @@ class FilterGraph final : public IFilterGraph, public IGraphConfig, public IMedi
   ~FilterGraph();
 
   HRESULT ChangeState(FILTER_STATE target);
+  HRESULT NotifyStreamError(HRESULT error);
   bool NameTaken(const std::u16string& name) const;
 
   std::atomic<ULONG> refs_{1};
@@ -101,10 +106,11 @@ class FilterGraph final : public IFilterGraph, public IGraphConfig, public IMedi
   std::vector<Entry> filters_;
   FILTER_STATE state_ = State_Stopped;
 
-  std::mutex completion_mutex_;  // guards sinks_ and completed_
+  std::mutex completion_mutex_;  // guards sinks_, completed_ and stream_error_
   std::condition_variable completion_changed_;
   std::vector<IBaseFilter*> sinks_;      // not owned: compared with the filters that report
   std::vector<IBaseFilter*> completed_;  // not owned: likewise
+  HRESULT stream_error_ = S_OK;          // the first EC_ERRORABORT's
 };
 
 }  // namespace vesk::host

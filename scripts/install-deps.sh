@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need.
+# Installs the Debian packages the build, the tests, the fuzzers (clang 14 with
+# libFuzzer) and the benchmarks need.
 # Safe to run again: it asks apt-get only for what is missing.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   libxvidcore-dev libcurl4-openssl-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
   ffmpeg
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -23,6 +23,8 @@ const char* const kPlayUsage =
     "  --audio-channel all|N play every audio channel, or the N-th (from 0)\n"
     "  --mute                deliver silence instead of the sound\n"
     "  --seek SECONDS        start that far into a recording file\n"
+    "  --timeout SECONDS     give up on a live recorder that sends nothing for that long\n"
+    "                        (default 30)\n"
     "  --trace               print the module's trace lines to stderr\n"
     "  --help                show this text\n"
     "\n"
@@ -141,6 +143,11 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       if (!seconds || !ParseNumber(seconds, &number) || number < 0 || number > 4e9)
         return fail("--seek takes a number of seconds");
       options.seekSeconds = number;
+    } else if (arg == "--timeout") {
+      long long seconds = 0;
+      if (!ParseInteger(value(i), 1, 24 * 3600, &seconds))
+        return fail("--timeout takes a whole number of seconds from 1");
+      options.timeoutSeconds = static_cast<int>(seconds);
     } else if (arg == "--video-out") {
       const char* file = value(i);
       if (!file || *file == '\0') return fail("--video-out needs a file name");

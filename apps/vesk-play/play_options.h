@@ -22,6 +22,7 @@ struct PlayOptions {
   std::string audioOut;              // a WAV file for the audio pin's samples
   std::optional<long> audioChannel;  // -1: every channel
   std::optional<double> seekSeconds;
+  int timeoutSeconds = 30;  // a live recorder silent this long ends the run
 
   std::string videoOut;        // an AVI file for the video pin's pictures
   std::optional<long> camera;  // -1: all cameras

@@ -10,7 +10,7 @@
 
 #include "apps/vesk-play/picture_settings.h"
 #include "apps/vesk-play/settings_call.h"
-#include "apps/vesk-play/url_check.h"
+#include "apps/vesk-play/stream_error_text.h"
 #include "host/null_sink.h"
 #include "vesk/module_trace.h"
 #include "vesk/notify_target.h"
@@ -61,9 +61,8 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
       setSink(TraceToStderr);
   }
 
-  if (IsUrl(options.location)) {
-    if (!CheckUrlReachable(options.location, error)) return nullptr;
-  } else if (!std::filesystem::is_regular_file(options.location)) {
+  // A live recorder's failures come from the filter while it plays.
+  if (!IsUrl(options.location) && !std::filesystem::is_regular_file(options.location)) {
     *error = options.location + ": no such file";
     return nullptr;
   }
@@ -123,6 +122,7 @@ HRESULT Player::BuildGraph(std::string* error) {
     wavWriter_ = host::WavWriterSink::Create(options_.audioOut);
     audioSink_ = wavWriter_;
   }
+  audioSink_->SetSampleListener([this] { NoteSample(); });
   hr = Connect(u"Audio", *audioSink_, u"Audio sink");
   if (FAILED(hr)) {
     *error = "the audio output could not be connected";
@@ -171,7 +171,10 @@ HRESULT Player::ConnectVideo(std::string* error) {
     aviWriter_ = host::AviWriterSink::Create(options_.videoOut);
     videoSink_ = aviWriter_;
   }
-  if (options_.camera) videoSink_->SetSampleListener([this] { ReselectCamera(); });
+  videoSink_->SetSampleListener([this] {
+    NoteSample();
+    if (options_.camera) ReselectCamera();
+  });
   const HRESULT hr = Connect(kVideoPin, *videoSink_, u"Video sink");
   if (FAILED(hr)) *error = "the video output could not be connected";
   return hr;
@@ -318,22 +321,51 @@ void Player::ShowProgress(bool final) {
   progressShown_ = true;
 }
 
+void Player::NoteSample() { lastSample_.store(std::chrono::steady_clock::now().time_since_epoch().count()); }
+
+bool Player::Silent() const {
+  const std::chrono::steady_clock::time_point last{std::chrono::steady_clock::duration(lastSample_.load())};
+  return IsUrl(options_.location) &&
+         std::chrono::steady_clock::now() - last > std::chrono::seconds(options_.timeoutSeconds);
+}
+
 int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
+  NoteSample();  // a recorder's silence counts from the start
   if (FAILED(graph_->Run())) {
     *error = "the graph could not start";
     return 1;
   }
-  const bool played = PlayToEnd(interrupted, error);
+  bool silent = false;
+  const bool played = PlayToEnd(interrupted, &silent, error);
   graph_->Stop();
-  return played && ReportFiles(error) ? 0 : 1;
+  if (!played) return 1;
+  // Stopped, the filter's download thread has ended: whatever it reported is in.
+  const HRESULT streamError = graph_->StreamError();
+  const std::string cause = silent ? "no data for " + std::to_string(options_.timeoutSeconds) + " seconds"
+                            : FAILED(streamError) ? StreamErrorText(streamError)
+                                                  : std::string();
+  if (cause.empty()) return ReportFiles(error) ? 0 : 1;
+  // A recorder that sent its channels had begun: what it sent is kept.
+  if (settings_->GetVideoChannelCount() + settings_->GetAudioChannelCount() == 0) {
+    *error = options_.location + ": " + cause;
+    return 1;
+  }
+  std::string ignored;  // the cut matters more than a file it left unwritten
+  ReportFiles(&ignored);
+  *error = options_.location + ": the stream was cut (" + cause + "); what arrived is kept";
+  return 1;
 }
 
-bool Player::PlayToEnd(const std::atomic<bool>& interrupted, std::string* error) {
+bool Player::PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error) {
   const bool terminal = ::isatty(STDERR_FILENO);
   const auto started = std::chrono::steady_clock::now();
   bool selected = SelectCamera(error);
   while (selected && !graph_->WaitForCompletion(std::chrono::milliseconds(250))) {
     if (interrupted) break;
+    if (Silent()) {
+      *silent = true;
+      break;
+    }
     selected = CallSucceeded("SetActiveCamera", reselectionResult_.load(), error);
     if (terminal && std::chrono::steady_clock::now() - started > kProgressAfter) ShowProgress(false);
   }
@@ -371,6 +403,13 @@ bool Player::ReportFiles(std::string* error) {
   if (recordings_ && recording.empty()) {
     *error = "no recording was written for " + options_.recordPrefix +
              " (no picture, or a folder that cannot be written)";
+    return false;
+  }
+
+  // The module's numbers stop where its file stopped taking pictures.
+  if (recordings_ && recording_.Ended() && recording_.PicturesWritten() + 1 < options_.recordFrames) {
+    *error = recording.string() + ": only " + std::to_string(recording_.PicturesWritten()) + " of " +
+             std::to_string(options_.recordFrames - 1) + " pictures could be written (a full disk, or no permission)";
     return false;
   }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,7 +35,9 @@ class Player {
   // The configuration report as the property page's dialog shows it.
   std::string ConfigReport();
   // Plays to the end of the stream, or until `interrupted` is set, then prints
-  // the files written. 0 on success, with a reason in `error` otherwise.
+  // the files written. 0 on success; 1 with a reason in `error` otherwise,
+  // among them a live stream that failed, broke or fell silent (whose files
+  // keep what arrived).
   int Play(const std::atomic<bool>& interrupted, std::string* error);
 
  private:
@@ -46,7 +49,11 @@ class Player {
   bool SelectCamera(std::string* error);
   // Runs on the streaming thread, after each picture.
   void ReselectCamera();
-  bool PlayToEnd(const std::atomic<bool>& interrupted, std::string* error);
+  // Sets `silent` when a live recorder sent nothing for the time-out.
+  bool PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error);
+  // Runs on the streaming thread, after each sample.
+  void NoteSample();
+  bool Silent() const;
   // Checks what each output wrote; on success prints one line per file.
   bool ReportFiles(std::string* error);
   void ShowProgress(bool final);
@@ -70,6 +77,7 @@ class Player {
   // A refusal met by ReselectCamera, for the playing thread to report.
   std::atomic<HRESULT> reselectionResult_{S_OK};
   bool firstPictureSeen_ = false;  // streaming thread only
+  std::atomic<std::chrono::steady_clock::rep> lastSample_{0};  // when the last sample came
 };
 
 }  // namespace vesk::play

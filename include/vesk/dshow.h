@@ -292,6 +292,7 @@ constexpr DWORD AM_GBF_NOWAIT = 0x4;
 
 // IMediaEventSink event codes.
 constexpr LONG EC_COMPLETE = 0x01;
+constexpr LONG EC_ERRORABORT = 0x03;  // param1: the HRESULT that stopped the stream
 
 // ---- GUIDs ------------------------------------------------------------------
 

@@ -133,7 +133,7 @@ STDMETHODIMP SplitterFilter::Pause() {
 
 HRESULT SplitterFilter::StartProducer() {
   if (!IsLocalSource()) {
-    // A failure to reach the recorder shows as no data; Pause still succeeds.
+    // A failure to reach the recorder ends the stream with EC_ERRORABORT; Pause still succeeds.
     if (httpSource_) httpSource_->Open();
     return S_OK;
   }
@@ -289,8 +289,9 @@ STDMETHODIMP SplitterFilter::Load(LPCOLESTR name, const AM_MEDIA_TYPE*) {
   sourceNamed_ = true;
   if (!IsLocalSource()) {
     input::PacketDispatcher& dispatcher = *this;
+    input::StreamAbortTarget& abortTarget = *this;
     httpSource_ = std::make_unique<input::HttpSource>(platform::NarrowFromWide(sourceName_),
-                                                      dispatcher, reader_);
+                                                      dispatcher, abortTarget, reader_);
     return S_OK;
   }
   std::string path = platform::NarrowFromWide(sourceName_);
@@ -385,6 +386,15 @@ void SplitterFilter::Broadcast(Delivery deliver) {
 
 void SplitterFilter::EndOfStreamAll() {
   Broadcast([](StreamPin& pin) { pin.DeliverEndOfStream(); });
+}
+void SplitterFilter::AbortStream(HRESULT why) {
+  EndOfStreamAll();
+  ComPtr<IMediaEventSink> events;
+  {
+    platform::CriticalSection::Guard guard(filterLock_);
+    if (graph_) graph_->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(events.GetAddressOf()));
+  }
+  if (events) events->Notify(EC_ERRORABORT, static_cast<LONG_PTR>(why), 0);
 }
 void SplitterFilter::BeginFlushAll() {
   Broadcast([](StreamPin& pin) { pin.DeliverBeginFlush(); });

@@ -41,7 +41,8 @@ class SplitterFilter final : public IBaseFilter,
                              private ChannelPresence,
                              private input::ConfigurationListener,
                              private input::DemultiplexerOutputs,
-                             private input::StreamBroadcast {
+                             private input::StreamBroadcast,
+                             private input::StreamAbortTarget {
  public:
   // The parts the module supplies, since they build on the filter: the pins
   // and the keeper of the settings.
@@ -217,6 +218,8 @@ class SplitterFilter final : public IBaseFilter,
   void EndOfStreamAll() override;
   void BeginFlushAll() override;
   void EndFlushAll() override;
+  // StreamAbortTarget: the live stream failed; the graph hears why with EC_ERRORABORT.
+  void AbortStream(HRESULT why) override;
   template <typename Delivery>
   void Broadcast(Delivery deliver);
   void NewSegmentAll() override;

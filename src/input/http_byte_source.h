@@ -16,10 +16,13 @@ class HttpByteSource final : public ByteSource {
   HRESULT Skip(std::uint32_t) override { return E_FAIL; }
   bool IsInternet() const override { return true; }
   std::uint64_t Position() const override { return position_; }
+  // What the last failed read gave: why the connection broke; S_OK before any.
+  HRESULT Failure() const { return failure_; }
 
  private:
   platform::HttpReader& reader_;
   std::uint64_t position_ = 0;
+  HRESULT failure_ = S_OK;
 };
 
 }  // namespace vesk::input

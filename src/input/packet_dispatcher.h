@@ -3,6 +3,7 @@
 #pragma once
 
 #include "input/packet.h"
+#include "vesk/com.h"
 
 namespace vesk::input {
 
@@ -16,6 +17,16 @@ class PacketDispatcher {
 
  protected:
   ~PacketDispatcher() = default;
+};
+
+// Told by a live source when its stream cannot go on.
+class StreamAbortTarget {
+ public:
+  // Sends end of stream to every connected pin and tells the host `why` (a failure).
+  virtual void AbortStream(HRESULT why) = 0;
+
+ protected:
+  ~StreamAbortTarget() = default;
 };
 
 }  // namespace vesk::input

@@ -120,16 +120,7 @@ HRESULT PacketReader::ReadPacket(ByteSource& source, PacketPtr* out, ReadMode mo
 
       bool grown = false;
       if (packet && withData && payloadLength > 0) {
-        // A continuation: one new packet holds the bytes so far and room for these.
-        PacketPtr larger(Packet::Create(PacketKind::kData, packet->capacity + payloadLength, true));
-        if (!larger) return E_OUTOFMEMORY;
-        larger->length = accumulated + payloadLength;
-        larger->kind = packet->kind;
-        larger->flagByte = packet->flagByte;
-        larger->channel = packet->channel;
-        larger->status[c] = packet->status[c];
-        std::memcpy(larger->data, packet->data, accumulated);
-        packet = std::move(larger);
+        if (HRESULT hr = MakeRoom(packet, accumulated, payloadLength, c); FAILED(hr)) return hr;
         grown = true;
       }
       const bool started = !packet;
@@ -177,10 +168,37 @@ HRESULT PacketReader::ReadPacket(ByteSource& source, PacketPtr* out, ReadMode mo
 
     if (fragments == 0) {
       Trace("Packets readed");
+      // A reassembled packet's buffer may have room to spare: the zero byte
+      // after the payload is written here rather than left from its creation.
+      if (packet->data) packet->data[packet->length] = 0;
       *out = std::move(packet);
       return S_OK;
     }
   }
+}
+
+// A continuation fragment's payload goes after the bytes gathered so far. When
+// they do not fit, the packet moves to one with twice the room, so each byte is
+// copied a bounded number of times however small the fragments are.
+HRESULT PacketReader::MakeRoom(PacketPtr& packet, std::uint32_t accumulated,
+                               std::uint32_t payloadLength, std::uint8_t channel) {
+  const std::uint64_t needed = std::uint64_t{accumulated} + payloadLength;
+  if (needed > kMaxPacketLength) return E_FAIL;
+  if (needed > packet->capacity) {
+    const std::uint64_t doubled = std::uint64_t{packet->capacity} * 2;
+    const auto capacity = static_cast<std::uint32_t>(
+        std::max(needed, std::min<std::uint64_t>(doubled, kMaxPacketLength)));
+    PacketPtr larger(Packet::Create(PacketKind::kData, capacity, true));
+    if (!larger) return E_OUTOFMEMORY;
+    larger->kind = packet->kind;
+    larger->flagByte = packet->flagByte;
+    larger->channel = packet->channel;
+    larger->status[channel] = packet->status[channel];
+    std::memcpy(larger->data, packet->data, accumulated);
+    packet = std::move(larger);
+  }
+  packet->length = static_cast<std::uint32_t>(needed);
+  return S_OK;
 }
 
 // Each status fragment is a whole status payload. Only its first 600 bytes fit

@@ -43,6 +43,11 @@ class PacketReader {
   }
 
  private:
+  // A packet's length is 32 bits, and its buffer holds four bytes more.
+  static constexpr std::uint64_t kMaxPacketLength = 0xFFFFFFFFull - 4;
+
+  HRESULT MakeRoom(PacketPtr& packet, std::uint32_t accumulated, std::uint32_t payloadLength,
+                   std::uint8_t channel);
   HRESULT ReadStatusPayload(ByteSource& source, Packet& packet, std::uint32_t length,
                             std::uint32_t dataOffset, bool continuation, ReadMode mode);
 

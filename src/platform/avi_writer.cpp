@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <new>
 
@@ -14,26 +15,47 @@ using namespace platform;  // the little-endian helpers
 namespace {
 
 
-// Where the fields live that Close patches once the frames are known. The header
+constexpr std::uint32_t kChunkHeader = 8;
+constexpr std::uint32_t kListHeader = 12;
+constexpr std::uint32_t kAvihSize = 56;
+constexpr std::uint32_t kStrhSize = 56;
+constexpr std::uint32_t kStrfSize = 40;
+// Both kinds of OpenDML index have 24 bytes of fields before their entries.
+constexpr std::uint32_t kIndexFields = 24;
+constexpr std::uint32_t kSuperIndexEntry = 16;
+constexpr std::uint32_t kStandardIndexEntry = 8;
+constexpr std::uint32_t kIndxSize = kIndexFields + kSuperIndexEntry * AviWriter::kMaxSegments;
+constexpr std::uint32_t kDmlhSize = 248;
+
+// Where the fields live that are patched once the frames are known. The header
 // lists have a fixed size, so the first frame always starts at kMoviData.
 constexpr std::uint32_t kRiffSize = 4;
-constexpr std::uint32_t kAvihData = 32;
+constexpr std::uint32_t kHdrlList = 12;
+constexpr std::uint32_t kAvihData = kHdrlList + kListHeader + kChunkHeader;
 constexpr std::uint32_t kAvihFlags = kAvihData + 12;
 constexpr std::uint32_t kAvihTotalFrames = kAvihData + 16;
 constexpr std::uint32_t kAvihSuggestedBuffer = kAvihData + 28;
-constexpr std::uint32_t kStrhData = 108;
+constexpr std::uint32_t kStrlList = kAvihData + kAvihSize;
+constexpr std::uint32_t kStrhData = kStrlList + kListHeader + kChunkHeader;
 constexpr std::uint32_t kStrhLength = kStrhData + 32;
 constexpr std::uint32_t kStrhSuggestedBuffer = kStrhData + 36;
-constexpr std::uint32_t kStrfData = 172;
-constexpr std::uint32_t kMoviList = 212;
-constexpr std::uint32_t kMoviSize = 216;
-constexpr std::uint32_t kMoviType = 220;
-constexpr std::uint32_t kMoviData = 224;
+constexpr std::uint32_t kStrfData = kStrhData + kStrhSize + kChunkHeader;
+constexpr std::uint32_t kIndxData = kStrfData + kStrfSize + kChunkHeader;
+constexpr std::uint32_t kIndxEntriesInUse = kIndxData + 4;
+constexpr std::uint32_t kOdmlList = kIndxData + kIndxSize;
+constexpr std::uint32_t kDmlhData = kOdmlList + kListHeader + kChunkHeader;
+constexpr std::uint32_t kMoviList = kDmlhData + kDmlhSize;
+constexpr std::uint32_t kMoviType = kMoviList + 8;
+constexpr std::uint32_t kMoviData = kMoviList + kListHeader;
+// A further RIFF: 'RIFF' size 'AVIX', then 'LIST' size 'movi'.
+constexpr std::uint32_t kAvixHeader = 12 + kListHeader;
+constexpr std::uint32_t kAvixMoviType = kAvixHeader - 4;
 
-constexpr std::uint32_t kChunkHeader = 8;
 constexpr std::uint32_t kIndexEntry = 16;
 constexpr std::uint32_t kHasIndex = 0x10;
 constexpr std::uint32_t kKeyFrame = 0x10;
+constexpr std::uint8_t kIndexOfIndexes = 0;
+constexpr std::uint8_t kIndexOfChunks = 1;
 // 66667 / 1000000 s: the nominal 15 frames per second of the recorder's pictures.
 constexpr std::uint32_t kScale = 66667;
 constexpr std::uint32_t kRate = 1000000;
@@ -67,28 +89,39 @@ void TruncateAfterFailure(int fd, std::uint64_t size) {
   [[maybe_unused]] const int result = ::ftruncate(fd, static_cast<off_t>(size));
 }
 
-// RIFF 'AVI ' with hdrl (avih, strl with strh and strf) and the start of movi.
-void BuildHeaders(const BITMAPINFOHEADER& format, std::uint8_t (&h)[kMoviData]) {
-  std::fill(std::begin(h), std::end(h), std::uint8_t{0});
+void StoreLe64(std::uint8_t* p, std::uint64_t v) {
+  StoreLe32(p, static_cast<std::uint32_t>(v));
+  StoreLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+void StoreChunk(std::uint8_t* p, const char (&id)[5], std::uint32_t size) {
+  StoreFourcc(p, id);
+  StoreLe32(p + 4, size);
+}
+
+void StoreList(std::uint8_t* p, const char (&type)[5], std::uint32_t end) {
+  StoreChunk(p, "LIST", end - 8);
+  StoreFourcc(p + 8, type);
+}
+
+// RIFF 'AVI ' with hdrl (avih, strl with strh, strf and the super index, odml
+// with dmlh) and the start of movi.
+void BuildHeaders(const BITMAPINFOHEADER& format, std::vector<std::uint8_t>& headers) {
+  headers.assign(kMoviData, 0);
+  std::uint8_t* h = headers.data();
   StoreFourcc(h + 0, "RIFF");
   StoreFourcc(h + 8, "AVI ");
-  StoreFourcc(h + 12, "LIST");
-  StoreLe32(h + 16, kMoviList - 20);
-  StoreFourcc(h + 20, "hdrl");
+  StoreList(h + kHdrlList, "hdrl", kMoviList - kHdrlList);
 
-  StoreFourcc(h + 24, "avih");
-  StoreLe32(h + 28, 56);
+  StoreChunk(h + kAvihData - kChunkHeader, "avih", kAvihSize);
   std::uint8_t* a = h + kAvihData;
   StoreLe32(a + 0, kScale * 1000000ull / kRate);  // microseconds per frame
   StoreLe32(a + 24, 1);                           // streams
   StoreLe32(a + 32, static_cast<std::uint32_t>(format.biWidth));
   StoreLe32(a + 36, static_cast<std::uint32_t>(format.biHeight));
 
-  StoreFourcc(h + 88, "LIST");
-  StoreLe32(h + 92, kMoviList - 96);
-  StoreFourcc(h + 96, "strl");
-  StoreFourcc(h + 100, "strh");
-  StoreLe32(h + 104, 56);
+  StoreList(h + kStrlList, "strl", kOdmlList - kStrlList);
+  StoreChunk(h + kStrhData - kChunkHeader, "strh", kStrhSize);
   std::uint8_t* s = h + kStrhData;
   StoreFourcc(s + 0, "vids");  // handler, flags and the rest stay 0: uncompressed
   StoreLe16(s + 12, 8);        // priority
@@ -96,8 +129,7 @@ void BuildHeaders(const BITMAPINFOHEADER& format, std::uint8_t (&h)[kMoviData]) 
   StoreLe32(s + 24, kRate);
   StoreLe32(s + 40, 0xFFFFFFFFu);  // default quality
 
-  StoreFourcc(h + 164, "strf");
-  StoreLe32(h + 168, 40);
+  StoreChunk(h + kStrfData - kChunkHeader, "strf", kStrfSize);
   std::uint8_t* f = h + kStrfData;
   StoreLe32(f + 0, 40);
   StoreLe32(f + 4, static_cast<std::uint32_t>(format.biWidth));
@@ -107,15 +139,22 @@ void BuildHeaders(const BITMAPINFOHEADER& format, std::uint8_t (&h)[kMoviData]) 
   StoreLe32(f + 16, format.biCompression);
   StoreLe32(f + 20, format.biSizeImage);
 
-  StoreFourcc(h + kMoviList, "LIST");
-  StoreLe32(h + kMoviSize, 4);
-  StoreFourcc(h + kMoviType, "movi");
+  StoreChunk(h + kIndxData - kChunkHeader, "indx", kIndxSize);
+  std::uint8_t* x = h + kIndxData;
+  StoreLe16(x + 0, kSuperIndexEntry / 4);  // longs per entry
+  x[3] = kIndexOfIndexes;
+  StoreFourcc(x + 8, "00db");
+
+  StoreList(h + kOdmlList, "odml", kMoviList - kOdmlList);
+  StoreChunk(h + kDmlhData - kChunkHeader, "dmlh", kDmlhSize);
+
+  StoreList(h + kMoviList, "movi", kListHeader);  // the frames' sizes come at the end
 }
 
 }  // namespace
 
-AviWriter::AviWriter(std::uint64_t size_limit)
-    : size_limit_(std::min<std::uint64_t>(size_limit, 0xFFFFFFFFu)) {}
+AviWriter::AviWriter(std::uint64_t size_limit, std::uint64_t segment_size)
+    : size_limit_(size_limit), segment_size_(std::min<std::uint64_t>(segment_size, kSegmentSize)) {}
 
 AviWriter::~AviWriter() { Close(); }
 
@@ -126,7 +165,7 @@ bool AviWriter::IsOpen() const {
 
 std::uint32_t AviWriter::FrameCount() const {
   std::lock_guard guard(lock_);
-  return static_cast<std::uint32_t>(index_.size());
+  return frames_;
 }
 
 HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format) {
@@ -134,15 +173,26 @@ HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format)
   if (fd_ >= 0) Finalise();
   if (format.biWidth <= 0 || format.biHeight == 0) return E_INVALIDARG;
 
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) return ErrnoToHresult(errno);
+  std::vector<std::uint8_t> headers;
+  try {
+    BuildHeaders(format, headers);
+    index_.clear();
+    segments_.clear();
+    segments_.reserve(kMaxSegments);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   end_ = 0;
   largest_frame_ = 0;
-  index_.clear();
+  segment_start_ = 0;
+  frames_ = 0;
+  first_frames_ = 0;
+  first_indexed_ = false;
+  segment_open_ = true;
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) return ErrnoToHresult(errno);
 
-  std::uint8_t headers[kMoviData];
-  BuildHeaders(format, headers);
-  HRESULT hr = WriteAll(headers, sizeof headers);
+  HRESULT hr = WriteAll(headers.data(), headers.size());
   if (FAILED(hr)) {
     TruncateAfterFailure(fd_, 0);
     ::close(fd_);
@@ -151,23 +201,41 @@ HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format)
   return hr;
 }
 
+std::uint64_t AviWriter::IndexBytes(std::size_t frames) const {
+  const std::uint64_t standard = frames == 0 ? 0 : kChunkHeader + kIndexFields + kStandardIndexEntry * frames;
+  const std::uint64_t legacy = segment_start_ == 0 ? kChunkHeader + kIndexEntry * frames : 0;
+  return standard + legacy;
+}
+
 HRESULT AviWriter::Write(const void* data, std::uint32_t size) {
   std::lock_guard guard(lock_);
   if (fd_ < 0) return E_UNEXPECTED;
   if (data == nullptr && size != 0) return E_POINTER;
 
-  // Room is kept for this frame's entry and the index header, so the finished
-  // file never passes the limit.
-  const std::uint64_t padded = std::uint64_t{size} + (size & 1u);
+  // Room is kept for this frame's index entries and the index headers, so
+  // neither a RIFF nor the finished file passes its limit.
+  const std::uint64_t chunk = kChunkHeader + std::uint64_t{size} + (size & 1u);
+  const bool next_segment =
+      !index_.empty() && end_ - segment_start_ + chunk + IndexBytes(index_.size() + 1) > segment_size_;
   const std::uint64_t finished =
-      end_ + kChunkHeader + padded + kChunkHeader + kIndexEntry * (index_.size() + 1);
-  if (finished > size_limit_) {
+      next_segment ? end_ + IndexBytes(index_.size()) + kAvixHeader + chunk + kChunkHeader + kIndexFields +
+                         kStandardIndexEntry
+                   : end_ + chunk + IndexBytes(index_.size() + 1);
+  if (finished > size_limit_ || (next_segment && segments_.size() + 2 > kMaxSegments)) {
     const HRESULT hr = Finalise();
     return FAILED(hr) ? hr : kAviFileLimitReached;
   }
+  if (next_segment) {
+    HRESULT hr = EndSegment();
+    if (SUCCEEDED(hr)) hr = BeginExtraSegment();
+    if (FAILED(hr)) {
+      Finalise();
+      return hr;
+    }
+  }
 
   try {
-    index_.push_back({static_cast<std::uint32_t>(end_ - kMoviType), size});
+    index_.push_back({static_cast<std::uint32_t>(end_ + kChunkHeader - segment_start_), size});
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
@@ -178,6 +246,7 @@ HRESULT AviWriter::Write(const void* data, std::uint32_t size) {
     Finalise();
     return hr;
   }
+  ++frames_;
   largest_frame_ = std::max(largest_frame_, size);
   return S_OK;
 }
@@ -191,8 +260,7 @@ HRESULT AviWriter::Close() {
 HRESULT AviWriter::WriteFrame(const void* data, std::uint32_t size) {
   const std::uint64_t start = end_;
   std::uint8_t header[kChunkHeader];
-  StoreFourcc(header, "00db");
-  StoreLe32(header + 4, size);
+  StoreChunk(header, "00db", size);
   const std::uint8_t pad = 0;
   HRESULT hr = WriteAll(header, sizeof header);
   if (SUCCEEDED(hr)) hr = WriteAll(data, size);
@@ -205,10 +273,16 @@ HRESULT AviWriter::WriteFrame(const void* data, std::uint32_t size) {
 }
 
 HRESULT AviWriter::WriteAll(const void* data, std::size_t size) {
+  HRESULT hr = WriteAt(end_, data, size);
+  if (SUCCEEDED(hr)) end_ += size;
+  return hr;
+}
+
+HRESULT AviWriter::WriteAt(std::uint64_t position, const void* data, std::size_t size) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::size_t done = 0;
   while (done < size) {
-    ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(end_ + done));
+    ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(position + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return ErrnoToHresult(errno);
@@ -216,60 +290,132 @@ HRESULT AviWriter::WriteAll(const void* data, std::size_t size) {
     if (n == 0) return kAviDiskFull;
     done += static_cast<std::size_t>(n);
   }
-  end_ += size;
   return S_OK;
 }
 
 HRESULT AviWriter::WriteAt(std::uint64_t position, std::uint32_t value) {
   std::uint8_t bytes[4];
   StoreLe32(bytes, value);
-  ssize_t n = ::pwrite(fd_, bytes, sizeof bytes, static_cast<off_t>(position));
-  return n == static_cast<ssize_t>(sizeof bytes) ? S_OK : ErrnoToHresult(errno);
+  return WriteAt(position, bytes, sizeof bytes);
 }
 
-// Appends the index and patches the sizes and counts, then closes. When the index
-// does not fit (disk full) the file is still valid, only without an index.
-HRESULT AviWriter::Finalise() {
-  const std::uint64_t movi_end = end_;
+HRESULT AviWriter::EndSegment() {
+  const bool first = segment_start_ == 0;
+  const std::uint64_t movi_type = segment_start_ + (first ? kMoviType : kAvixMoviType);
   const auto frames = static_cast<std::uint32_t>(index_.size());
   HRESULT first_failure = S_OK;
-
-  bool indexed = false;
-  try {
-    std::vector<std::uint8_t> idx1(kChunkHeader + std::size_t{kIndexEntry} * frames);
-    StoreFourcc(idx1.data(), "idx1");
-    StoreLe32(idx1.data() + 4, kIndexEntry * frames);
-    std::uint8_t* e = idx1.data() + kChunkHeader;
-    for (const IndexEntry& entry : index_) {
-      StoreFourcc(e, "00db");
-      StoreLe32(e + 4, kKeyFrame);
-      StoreLe32(e + 8, entry.offset);
-      StoreLe32(e + 12, entry.size);
-      e += kIndexEntry;
-    }
-    first_failure = WriteAll(idx1.data(), idx1.size());
-    indexed = SUCCEEDED(first_failure);
-  } catch (const std::bad_alloc&) {
-    first_failure = E_OUTOFMEMORY;
-  }
-  if (!indexed) {
-    end_ = movi_end;
+  auto keep_failure = [&first_failure](HRESULT hr) {
+    if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
+    return SUCCEEDED(hr);
+  };
+  // An index that cannot be written in full is cut off again.
+  auto append = [&](const std::vector<std::uint8_t>& chunk) {
+    const std::uint64_t start = end_;
+    if (keep_failure(WriteAll(chunk.data(), chunk.size()))) return true;
+    end_ = start;
     TruncateAfterFailure(fd_, end_);
-  }
+    return false;
+  };
 
+  try {
+    if (frames > 0) {
+      std::vector<std::uint8_t> ix(kChunkHeader + kIndexFields + std::size_t{kStandardIndexEntry} * frames);
+      StoreChunk(ix.data(), "ix00", static_cast<std::uint32_t>(ix.size() - kChunkHeader));
+      std::uint8_t* f = ix.data() + kChunkHeader;
+      StoreLe16(f + 0, kStandardIndexEntry / 4);  // longs per entry
+      f[3] = kIndexOfChunks;
+      StoreLe32(f + 4, frames);
+      StoreFourcc(f + 8, "00db");
+      StoreLe64(f + 12, segment_start_);  // the entries' offsets count from here
+      std::uint8_t* e = f + kIndexFields;
+      for (const IndexEntry& entry : index_) {
+        StoreLe32(e, entry.offset);
+        StoreLe32(e + 4, entry.size);  // bit 31 clear: a key frame
+        e += kStandardIndexEntry;
+      }
+      const std::uint64_t at = end_;
+      if (append(ix)) segments_.push_back({at, static_cast<std::uint32_t>(ix.size()), frames});
+    }
+  } catch (const std::bad_alloc&) {
+    keep_failure(E_OUTOFMEMORY);
+  }
+  keep_failure(WriteAt(movi_type - 4, static_cast<std::uint32_t>(end_ - movi_type)));
+
+  if (first) {
+    first_frames_ = frames;
+    try {
+      std::vector<std::uint8_t> idx1(kChunkHeader + std::size_t{kIndexEntry} * frames);
+      StoreChunk(idx1.data(), "idx1", kIndexEntry * frames);
+      std::uint8_t* e = idx1.data() + kChunkHeader;
+      for (const IndexEntry& entry : index_) {
+        StoreFourcc(e, "00db");
+        StoreLe32(e + 4, kKeyFrame);
+        StoreLe32(e + 8, entry.offset - kChunkHeader - kMoviType);  // from the 'movi' list type
+        StoreLe32(e + 12, entry.size);
+        e += kIndexEntry;
+      }
+      first_indexed_ = append(idx1);
+    } catch (const std::bad_alloc&) {
+      keep_failure(E_OUTOFMEMORY);
+    }
+  }
+  keep_failure(WriteAt(segment_start_ + kRiffSize, static_cast<std::uint32_t>(end_ - segment_start_ - 8)));
+  index_.clear();
+  segment_open_ = false;
+  return first_failure;
+}
+
+HRESULT AviWriter::BeginExtraSegment() {
+  std::uint8_t header[kAvixHeader];
+  StoreChunk(header, "RIFF", 0);  // sizes patched when the RIFF ends
+  StoreFourcc(header + 8, "AVIX");
+  StoreList(header + 12, "movi", kListHeader);
+  const std::uint64_t start = end_;
+  const HRESULT hr = WriteAll(header, sizeof header);
+  if (FAILED(hr)) {
+    end_ = start;
+    TruncateAfterFailure(fd_, end_);
+    return hr;
+  }
+  segment_start_ = start;
+  segment_open_ = true;
+  return S_OK;
+}
+
+// Ends the last RIFF and patches the counts and the super index, then closes.
+// Where an index does not fit (disk full) the file is still valid, only
+// without that index.
+HRESULT AviWriter::Finalise() {
+  HRESULT first_failure = S_OK;
+  if (segment_open_ && segment_start_ != 0 && index_.empty()) {
+    // A further RIFF whose first frame failed goes again.
+    end_ = segment_start_;
+    TruncateAfterFailure(fd_, end_);
+  } else if (segment_open_) {
+    first_failure = EndSegment();
+  }
+  std::array<std::uint8_t, kSuperIndexEntry * kMaxSegments> entries{};
+  for (std::size_t i = 0; i < segments_.size(); ++i) {
+    std::uint8_t* e = entries.data() + kSuperIndexEntry * i;
+    StoreLe64(e, segments_[i].index_offset);
+    StoreLe32(e + 8, segments_[i].index_size);
+    StoreLe32(e + 12, segments_[i].frames);
+  }
   const std::uint32_t patches[][2] = {
-      {kRiffSize, static_cast<std::uint32_t>(end_ - 8)},
-      {kMoviSize, static_cast<std::uint32_t>(movi_end - kMoviType)},
-      {kAvihFlags, indexed ? kHasIndex : 0},
-      {kAvihTotalFrames, frames},
+      {kAvihFlags, first_indexed_ ? kHasIndex : 0},
+      {kAvihTotalFrames, first_frames_},  // the first RIFF's; the extended header counts all
       {kAvihSuggestedBuffer, largest_frame_ + kChunkHeader},
-      {kStrhLength, frames},
+      {kStrhLength, frames_},
       {kStrhSuggestedBuffer, largest_frame_},
+      {kDmlhData, frames_},
+      {kIndxEntriesInUse, static_cast<std::uint32_t>(segments_.size())},
   };
   for (const auto& patch : patches) {
     HRESULT hr = WriteAt(patch[0], patch[1]);
     if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
   }
+  HRESULT hr = WriteAt(kIndxData + kIndexFields, entries.data(), kSuperIndexEntry * segments_.size());
+  if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
   if (::close(fd_) != 0 && SUCCEEDED(first_failure)) first_failure = ErrnoToHresult(errno);
   fd_ = -1;
   return first_failure;

@@ -7,6 +7,8 @@
 #include <new>
 #include <vector>
 
+#include "vesk/stream_errors.h"
+
 namespace vesk::platform {
 namespace {
 
@@ -28,6 +30,9 @@ struct HttpReader::Session {
   static size_t OnBody(char* data, size_t size, size_t count, void* user);
   static size_t OnHeader(char* line, size_t size, size_t count, void* user);
   void CollectResult();
+  // Why the transfer could not begin or go on, once it has finished badly or
+  // without a success answer.
+  HRESULT Failure() const;
 
   CURLM* multi = nullptr;
   CURL* easy = nullptr;
@@ -88,6 +93,34 @@ void HttpReader::Session::CollectResult() {
   }
 }
 
+HRESULT HttpReader::Session::Failure() const {
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  switch (result) {
+    case CURLE_OK:
+    case CURLE_HTTP_RETURNED_ERROR:
+      // Finished without a success answer: an error status, or a redirect not followed.
+      return status != 0 ? HttpStatusResult(status) : kStreamClosedEarly;
+    case CURLE_COULDNT_CONNECT:
+      return kStreamCannotConnect;
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return kStreamNameNotResolved;
+    case CURLE_TOO_MANY_REDIRECTS:
+      return kStreamTooManyRedirects;
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+      return kStreamClosedEarly;
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+      return kStreamReset;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_UNSUPPORTED_PROTOCOL:  // an answer without a status line
+      return kStreamBadAnswer;
+    default:
+      return E_FAIL;
+  }
+}
+
 HRESULT HttpReader::Create(const std::string& userAgent, std::unique_ptr<HttpReader>* reader) {
   reader->reset();
   // Once for the process; the library's global state stays until the process ends.
@@ -135,7 +168,7 @@ HRESULT HttpReader::RunUntil(Done done) {
   for (;;) {
     if (closed_.load()) return E_FAIL;
     if (done()) return S_OK;
-    if (session.finished) return session.result == CURLE_OK ? S_OK : E_FAIL;
+    if (session.finished) return session.result == CURLE_OK ? S_OK : session.Failure();
     int running = 0;
     if (curl_multi_perform(session.multi, &running) != CURLM_OK) return E_FAIL;
     session.CollectResult();
@@ -153,7 +186,7 @@ HRESULT HttpReader::Open(const std::string& url) {
   session.added = true;
   const HRESULT hr = RunUntil([&session] { return session.headersDone; });
   if (FAILED(hr)) return hr;
-  return session.headersDone ? S_OK : E_FAIL;
+  return session.headersDone ? S_OK : session.Failure();
 }
 
 HRESULT HttpReader::Read(void* buffer, std::uint32_t size, std::uint32_t* got) {

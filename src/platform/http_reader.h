@@ -21,12 +21,14 @@ class HttpReader {
   HttpReader(const HttpReader&) = delete;
   HttpReader& operator=(const HttpReader&) = delete;
 
-  // Sends the request and waits for the answer's headers. S_OK for a 2xx
-  // answer; E_FAIL for any other answer, a connection that cannot be made, a
-  // second Open, or Close.
+  // Sends the request and waits for the answer's headers, following up to
+  // five redirects. S_OK for a 2xx answer; otherwise the cause as one of the
+  // results of vesk/stream_errors.h (an HTTP status, a refused connection, an
+  // answer closed before its headers...), or E_FAIL for a second Open or Close.
   HRESULT Open(const std::string& url);
   // Reads `size` bytes of the body, or fewer only where the body ends; *got = 0
-  // means it has ended. E_FAIL when the connection broke first or on Close.
+  // means it has ended. When the connection broke first, the cause as Open
+  // gives it; E_FAIL on Close.
   HRESULT Read(void* buffer, std::uint32_t size, std::uint32_t* got);
   // Abandons the request; every Open and Read from now on fails. The only call
   // that may come from another thread while Open or Read runs. The connection

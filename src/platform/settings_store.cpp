@@ -36,8 +36,21 @@ class StoreLock {
   int fd_;
 };
 
+constexpr const char* kTemporarySuffix = ".tmp";
+
+// Writers hold the store's lock while their temporary file exists, so one
+// found under the lock was left by a writer that died before its rename.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::filesystem::path store(path);
+  const std::string prefix = store.filename().string() + kTemporarySuffix;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(store.parent_path(), ignored)) {
+    if (entry.path().filename().string().rfind(prefix, 0) == 0) std::filesystem::remove(entry.path(), ignored);
+  }
+}
+
 bool WriteWhole(const std::string& path, const std::string& text, std::string* error) {
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+  const std::string temporary = path + kTemporarySuffix + std::to_string(::getpid());
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) {
     *error = SystemError("cannot create " + temporary);
@@ -101,6 +114,7 @@ HRESULT SettingsStore::Update(const std::function<void(RegistryTree&)>& edit, st
     *error = SystemError("cannot lock " + path_);
     return E_FAIL;
   }
+  RemoveStaleTemporaries(path_);
   RegistryTree tree;
   std::string why;
   if (Read(&tree, &why) == E_FAIL) {

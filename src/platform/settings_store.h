@@ -25,7 +25,8 @@ class SettingsStore {
 
   // Reads the store, lets `edit` change it and writes it back, all under an
   // exclusive lock so writers in other processes lose nothing. A store that
-  // cannot be parsed is kept beside the new one with the suffix ".bad".
+  // cannot be parsed is kept beside the new one with the suffix ".bad"; a
+  // temporary file that a killed writer left beside it goes.
   HRESULT Update(const std::function<void(RegistryTree&)>& edit, std::string* error);
 
   const std::string& path() const { return path_; }

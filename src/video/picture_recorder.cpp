@@ -66,8 +66,8 @@ void PictureRecorder::AccountComposition(const OutputPicture& picture, std::uint
     Notify(0);
     return;
   }
-  Notify(frameNumber_);
   if (frameNumber_ == 1) {
+    Notify(1);
     std::string prefix;
     {
       std::lock_guard hold(prefixLock_);
@@ -76,13 +76,20 @@ void PictureRecorder::AccountComposition(const OutputPicture& picture, std::uint
     // The file is named after the second the recording started in; this
     // composition's picture is not part of it.
     const std::string name = platform::NativePath(SnapshotFile::RecordingName(prefix, clockSeconds));
-    if (picture.pixels && FAILED(writer_.Open(name, RecordingFormat(picture))))
-      platform::Trace("recording %s cannot be opened", name.c_str());
+    writeFailed_ = !picture.pixels || FAILED(writer_.Open(name, RecordingFormat(picture)));
+    if (writeFailed_) platform::Trace("recording %s cannot be opened", name.c_str());
     return;
   }
-  // A writer that failed to open refuses the frames; the recording still counts them.
-  if (picture.pixels && writer_.Write(picture.pixels, PictureBytes(picture)) == kAviFileLimitReached)
-    platform::Trace("recording: the file reached its size limit; picture %u and later are not in it", frameNumber_);
+  if (picture.pixels && !writeFailed_) {
+    const HRESULT hr = writer_.Write(picture.pixels, PictureBytes(picture));
+    writeFailed_ = FAILED(hr);
+    if (writeFailed_)
+      platform::Trace("recording: picture %u not written (0x%08X); the file holds the %u before it", frameNumber_,
+                      static_cast<unsigned>(hr), writer_.FrameCount());
+  }
+  // Once writing failed the numbers stop where the file stopped, so a listener
+  // counts the pictures really in it; the recording still counts its compositions.
+  Notify(writeFailed_ ? writer_.FrameCount() + 1 : frameNumber_);
   if (frameNumber_ == maximum) writer_.Close();
 }
 

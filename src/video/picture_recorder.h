@@ -56,6 +56,7 @@ class PictureRecorder {
   std::string snapshotPrefix_;
   std::string recordingPrefix_;
   std::uint32_t frameNumber_ = 0;  // composing thread only
+  bool writeFailed_ = false;       // composing thread only: the file took no more pictures
   AviWriter writer_;
 };
 

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/little_endian.h"
+
 extern char** environ;
 
 namespace vesk::play {
@@ -90,6 +92,43 @@ inline Outcome RunPlayer(const Scratch& dir, std::vector<std::string> args) {
   run.out = Slurp(outPath);
   run.err = Slurp(errPath);
   return run;
+}
+
+struct Wav {
+  std::uint16_t channels = 0;
+  std::uint32_t rate = 0;
+  std::uint16_t bits = 0;
+  std::vector<std::uint8_t> data;
+};
+
+// Walks the chunks; fails the test when the file is not a well-formed WAV.
+inline Wav ReadWav(const std::string& path) {
+  const std::string file = Slurp(path);
+  const auto* p = reinterpret_cast<const std::uint8_t*>(file.data());
+  Wav wav;
+  EXPECT_GE(file.size(), 12u) << path;
+  if (file.size() < 12) return wav;
+  EXPECT_EQ(file.compare(0, 4, "RIFF"), 0);
+  EXPECT_EQ(file.compare(8, 4, "WAVE"), 0);
+  EXPECT_EQ(platform::LoadLe32(p + 4), file.size() - 8);
+  for (std::size_t at = 12; at + 8 <= file.size();) {
+    const std::string id = file.substr(at, 4);
+    const std::size_t size = platform::LoadLe32(p + at + 4);
+    if (at + 8 + size > file.size()) {
+      ADD_FAILURE() << "chunk " << id << " runs past the end of " << path;
+      break;
+    }
+    if (id == "fmt " && size >= 16) {
+      EXPECT_EQ(platform::LoadLe16(p + at + 8), 1);  // PCM
+      wav.channels = platform::LoadLe16(p + at + 10);
+      wav.rate = platform::LoadLe32(p + at + 12);
+      wav.bits = platform::LoadLe16(p + at + 22);
+    } else if (id == "data") {
+      wav.data.assign(p + at + 8, p + at + 8 + size);
+    }
+    at += 8 + size + size % 2;
+  }
+  return wav;
 }
 
 // What the failures must look like: one line naming the program, status 1.

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/little_endian.h"
 #include "input/stream_format.h"
 #include "mkrec/recording_composer.h"
 #include "mkrec/stream_writer.h"
@@ -37,20 +36,27 @@ Bytes Pcm(int channel, int second) {
   return bytes;
 }
 
-void WriteTwoChannelRecording(const std::string& path) {
-  mkrec::FileSink file(path);
-  mkrec::StreamWriter writer(file);
+// The recording's bytes; secondAt[n] is where the index position of second n begins.
+Bytes TwoChannelRecording(std::vector<std::uint64_t>* secondAt = nullptr) {
+  mkrec::VectorSink stream;
+  mkrec::StreamWriter writer(stream);
   writer.ChannelDescription(mkrec::ConfigurationBuilder("DVR")
                                 .Channel(8, input::kChannelAudio, "PCM", "left", "rate=8000 bits=16")
                                 .Channel(9, input::kChannelAudio, "PCM", "right", "rate=8000 bits=16")
                                 .End()
                                 .bytes());
   for (int second = 0; second < kSeconds; ++second) {
+    if (secondAt) secondAt->push_back(writer.Position());
     writer.IndexPosition(kStart + second);
     writer.DataPacket(8, Pcm(0, second));
     writer.DataPacket(9, Pcm(1, second));
   }
-  ASSERT_TRUE(file.Close());
+  return stream.bytes();
+}
+
+void WriteTwoChannelRecording(const std::string& path) {
+  const Bytes bytes = TwoChannelRecording();
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 Bytes Expected(int fromSecond, std::vector<int> channels) {
@@ -64,42 +70,6 @@ Bytes Expected(int fromSecond, std::vector<int> channels) {
   return bytes;
 }
 
-struct Wav {
-  std::uint16_t channels = 0;
-  std::uint32_t rate = 0;
-  std::uint16_t bits = 0;
-  Bytes data;
-};
-
-// Walks the chunks; fails the test when the file is not a well-formed WAV.
-Wav ReadWav(const std::string& path) {
-  const std::string file = Slurp(path);
-  const auto* p = reinterpret_cast<const std::uint8_t*>(file.data());
-  Wav wav;
-  EXPECT_GE(file.size(), 12u) << path;
-  if (file.size() < 12) return wav;
-  EXPECT_EQ(file.compare(0, 4, "RIFF"), 0);
-  EXPECT_EQ(file.compare(8, 4, "WAVE"), 0);
-  EXPECT_EQ(platform::LoadLe32(p + 4), file.size() - 8);
-  for (std::size_t at = 12; at + 8 <= file.size();) {
-    const std::string id = file.substr(at, 4);
-    const std::size_t size = platform::LoadLe32(p + at + 4);
-    if (at + 8 + size > file.size()) {
-      ADD_FAILURE() << "chunk " << id << " runs past the end of " << path;
-      break;
-    }
-    if (id == "fmt " && size >= 16) {
-      EXPECT_EQ(platform::LoadLe16(p + at + 8), 1);  // PCM
-      wav.channels = platform::LoadLe16(p + at + 10);
-      wav.rate = platform::LoadLe32(p + at + 12);
-      wav.bits = platform::LoadLe16(p + at + 22);
-    } else if (id == "data") {
-      wav.data.assign(p + at + 8, p + at + 8 + size);
-    }
-    at += 8 + size + size % 2;
-  }
-  return wav;
-}
 
 TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
   Scratch dir;
@@ -131,6 +101,7 @@ TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
       {"--bogus", notRecording},
       {"--seek"},
       {"--seek", "soon", notRecording},
+      {"--timeout", "0", notRecording},
       {"--audio-channel", "left", notRecording},
       {"--headless", dir.File("no-such.vsk")},
       {"--headless", notRecording},
@@ -273,6 +244,105 @@ TEST_F(VeskPlayAudioTest, AWavFileThatCannotBeWrittenIsAFailure) {
   ExpectOneLineFailure(
       RunPlayer(dir_, {"--headless", "--audio-out", dir_.File("missing/out.wav"), recording_}),
       "unwritable --audio-out");
+}
+
+}  // namespace
+}  // namespace vesk::play
+
+namespace vesk::play {
+namespace {
+
+// A live recorder that misbehaves, played into a WAV file: each fault ends in
+// the whole sound, a part of its start, or a one-line refusal, and soon.
+TEST(VeskPlayHttpTest, EveryRecorderFaultEndsSoonWithTheSoundOrAPrefixOrARefusal) {
+  using Answer = test::TestHttpServer::Answer;
+  enum class Expect { kWhole, kPrefix, kRefusal };
+  struct Case {
+    const char* name;
+    test::TestHttpServer::Script script;
+    Expect expect;
+    std::string cause = "";  // how the player names it
+    int faultSeconds = 0;    // how long the fault itself lasts
+    std::vector<std::string> options = {};
+  };
+  std::vector<std::uint64_t> secondAt;
+  const Bytes body = TwoChannelRecording(&secondAt);
+  // Inside the payload of second 4's first packet, and where second 4 begins.
+  const std::uint64_t inside = secondAt[4] + 12 + 4 + 100, between = secondAt[4];
+  const auto shorterBy = static_cast<std::int64_t>(inside) - static_cast<std::int64_t>(body.size());
+  const std::string closed = "closed the connection early", broke = "the connection broke",
+                    silent = "no data for 5 seconds", notRecorder = "not a recorder stream", http500 = "HTTP 500";
+  const std::vector<Case> cases = {
+      {"pause 2 s", {.body = body, .pauseAt = inside, .pauseMs = 2000}, Expect::kWhole, "", 2},
+      {"pause 10 s", {.body = body, .pauseAt = inside, .pauseMs = 10000}, Expect::kPrefix, silent, 5, {"--timeout", "5"}},
+      {"cut", {.body = body, .cutAt = inside}, Expect::kPrefix, closed},
+      {"reset", {.body = body, .resetAt = inside}, Expect::kPrefix, broke},
+      {"drip", {.body = body, .drip = true}, Expect::kWhole, "", 1},
+      {"garbage first", {.body = body, .garbageAt = 0}, Expect::kRefusal, notRecorder},
+      {"garbage later", {.body = body, .garbageAt = between}, Expect::kPrefix, notRecorder},
+      {"301", {.body = body, .answer = Answer::kMoved}, Expect::kWhole},
+      {"302", {.body = body, .answer = Answer::kFound}, Expect::kWhole},
+      {"redirect loop", {.body = body, .answer = Answer::kFound, .laterAnswer = Answer::kFound}, Expect::kRefusal,
+       "more than five redirects"},
+      // A recorder that answers one request and drops the next (it restarts).
+      {"second dropped", {.body = body, .laterAnswer = Answer::kCloseAtOnce}, Expect::kWhole},
+      {"500", {.body = body, .answer = Answer::kServerError}, Expect::kRefusal, http500},
+      {"500 second", {.body = body, .answer = Answer::kFound, .laterAnswer = Answer::kServerError},
+       Expect::kRefusal, http500},
+      {"length short", {.body = body, .lengthError = shorterBy}, Expect::kPrefix, closed},
+      {"length long", {.body = body, .lengthError = 1000}, Expect::kPrefix, closed},
+      {"chunked", {.body = body, .chunked = true}, Expect::kWhole},
+      {"chunked broken", {.body = body, .chunked = true, .brokenChunkAt = inside}, Expect::kPrefix, broke},
+      {"headers 3 s", {.body = body, .headerDelayMs = 3000}, Expect::kWhole, "", 3},
+      {"headers 10 s", {.body = body, .headerDelayMs = 10000}, Expect::kRefusal, silent, 5, {"--timeout", "5"}},
+      {"close at once", {.body = body, .answer = Answer::kCloseAtOnce}, Expect::kRefusal, closed},
+      {"not http", {.body = body, .answer = Answer::kNotHttp}, Expect::kRefusal, "the answer is not HTTP"},
+  };
+  // Slack for a sanitizer build on a busy machine: no mode may take longer.
+  constexpr auto kSlack = std::chrono::seconds(15);
+  const Bytes whole = Expected(0, {0});
+  const std::size_t beforeFault = 4 * Pcm(0, 0).size();
+
+  Scratch dir;
+  const std::string wav = dir.File("live.wav");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(wav);
+    test::TestHttpServer server(c.script);
+    ASSERT_NE(server.Port(), 0);
+    std::vector<std::string> args = {"--headless", "--audio-out", wav};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(server.Url());
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome run = RunPlayer(dir, args);
+    const auto took = std::chrono::steady_clock::now() - started;
+    std::printf("%-15s %5lld ms\n", c.name,
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_LT(took, std::chrono::seconds(c.faultSeconds) + kSlack);
+
+    if (c.expect == Expect::kWhole) {
+      EXPECT_EQ(run.exitCode, 0) << run.err;
+      EXPECT_EQ(ReadWav(wav).data, whole);
+      continue;
+    }
+    ExpectOneLineFailure(run, c.name);
+    EXPECT_NE(run.err.find(c.cause), std::string::npos) << run.err;
+    if (c.expect == Expect::kRefusal) {
+      // The pins' streams ended at once: the file, if any, holds no sound.
+      if (std::filesystem::exists(wav)) {
+        EXPECT_TRUE(ReadWav(wav).data.empty());
+      }
+      continue;
+    }
+    EXPECT_NE(run.err.find("the stream was cut"), std::string::npos) << run.err;
+    const Bytes kept = ReadWav(wav).data;
+    ASSERT_LE(kept.size(), whole.size());
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), whole.begin()));
+    // A reset may take bytes the kernel held back with it.
+    if (c.script.resetAt == test::TestHttpServer::kNever) {
+      EXPECT_GE(kept.size(), beforeFault);
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // camera choice, the adjustments, snapshots and recordings, read back from the
 // files the player leaves.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <cstdint>
 #include <cstdlib>
@@ -202,6 +205,21 @@ TEST_F(VeskPlayVideoTest, RecordingOfFivePicturesHoldsFour) {
   const Outcome run = Play({"--record", dir_.File("rec"), "--frames", "5"});
   const std::string avi = NamedFile(run.out, "recording ended: 4 pictures in ");
   ASSERT_EQ(avi.rfind(dir_.File("rec_"), 0), 0u) << run.out;
+
+  // A file size limit stands in for a full disk: the recording says how many
+  // pictures its file holds, and the run fails.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 4620 + 2 * (8 + kPictureBytes) + 100;  // the headers and two pictures
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const Outcome full = RunPlayer(dir_, {"--headless", "--record", dir_.File("full"), "--frames", "5", recording_});
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+  ExpectOneLineFailure(full, "a recording that fills the disk");
+  EXPECT_NE(full.err.find("only 2 of 4 pictures"), std::string::npos) << full.err;
+  const std::string cut = full.err.substr(full.err.find(dir_.File("full_")));
+  ExpectRead(cut.substr(0, cut.find(": only")), 2);
   ExpectRead(avi, 4);
 }
 

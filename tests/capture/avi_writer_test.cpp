@@ -26,6 +26,12 @@ using mkrec::testing::ScratchDir;
 constexpr std::int32_t kWidth = 8;
 constexpr std::int32_t kHeight = 6;
 constexpr std::uint32_t kFrameBytes = 4 * kWidth * kHeight;
+// The header lists end where the first frame begins.
+constexpr std::uint32_t kHeaders = 4620;
+// Each frame's chunk and its entries in 'idx1' and in the standard index.
+constexpr std::uint32_t kFrameCost = 8 + kFrameBytes + 16 + 8;
+// The headers of 'idx1' and of the standard index.
+constexpr std::uint32_t kIndexHeaders = 8 + 32;
 
 BITMAPINFOHEADER Format() {
   BITMAPINFOHEADER format{};
@@ -43,24 +49,49 @@ std::vector<std::uint8_t> Picture(std::uint8_t seed) {
   return picture;
 }
 
-// Checks the counts that only a finished file has right, and that the index
-// entries lead to the frame chunks.
-void ExpectFinished(const ParsedAvi& avi, std::uint32_t frames) {
+// Checks the counts that only a finished file has right, and that every index
+// leads to the frame chunks: 'idx1' to those of the first RIFF, the super index
+// through the standard indexes to all of them.
+void ExpectFinished(const ParsedAvi& avi, std::uint32_t frames, std::size_t riffs = 1) {
   ASSERT_EQ(avi.error, "");
   const auto& b = avi.bytes;
+  EXPECT_EQ(avi.riffs, riffs);
   EXPECT_EQ(avi.frames.size(), frames);
-  EXPECT_EQ(Le32(b, avi.avih + 16), frames);      // total frames
-  EXPECT_EQ(Le32(b, avi.strh + 32), frames);      // stream length
+  EXPECT_EQ(Le32(b, avi.strh + 32), frames);  // stream length
+  ASSERT_NE(avi.dmlh, 0u);
+  EXPECT_EQ(Le32(b, avi.dmlh), frames);  // the extended header's total
   EXPECT_EQ(Le32(b, avi.avih + 12) & 0x10, 0x10u);  // has index
   ASSERT_NE(avi.idx1, 0u);
-  ASSERT_EQ(avi.idx1_size, 16 * frames);
-  for (std::uint32_t i = 0; i < frames; ++i) {
+  const std::uint32_t first = avi.idx1_size / 16;
+  EXPECT_EQ(Le32(b, avi.avih + 16), first);  // total frames of the first RIFF
+  ASSERT_LE(first, frames);
+  for (std::uint32_t i = 0; i < first; ++i) {
     const std::size_t entry = avi.idx1 + 16 * i;
     EXPECT_EQ(Fourcc(b, entry), "00db");
     EXPECT_EQ(Le32(b, entry + 4), 0x10u);  // key frame
     EXPECT_EQ(avi.movi_type + Le32(b, entry + 8), avi.frames[i]);
     EXPECT_EQ(Le32(b, entry + 12), Le32(b, avi.frames[i] + 4));
   }
+
+  ASSERT_NE(avi.indx, 0u);
+  const std::uint32_t indexes = Le32(b, avi.indx + 4);
+  ASSERT_EQ(indexes, avi.standard_indexes.size());
+  std::size_t frame = 0;
+  for (std::uint32_t i = 0; i < indexes; ++i) {
+    const std::size_t super = avi.indx + 24 + 16 * i;
+    const std::size_t ix = avi.standard_indexes[i];
+    EXPECT_EQ(Le32(b, super) | (std::uint64_t{Le32(b, super + 4)} << 32), ix);
+    EXPECT_EQ(Le32(b, super + 8), Le32(b, ix + 4) + 8);
+    const std::uint32_t count = Le32(b, ix + 12);
+    EXPECT_EQ(Le32(b, super + 12), count);
+    const std::uint64_t base = Le32(b, ix + 20) | (std::uint64_t{Le32(b, ix + 24)} << 32);
+    for (std::uint32_t k = 0; k < count && frame < avi.frames.size(); ++k, ++frame) {
+      const std::size_t entry = ix + 32 + 8 * k;
+      EXPECT_EQ(base + Le32(b, entry) - 8, avi.frames[frame]);
+      EXPECT_EQ(Le32(b, entry + 4), Le32(b, avi.frames[frame] + 4));  // its size; a key frame
+    }
+  }
+  EXPECT_EQ(frame, frames);
 }
 
 void ExpectFields(const std::vector<std::uint8_t>& b, std::size_t base, std::size_t size,
@@ -131,7 +162,7 @@ TEST(AviWriterTest, FileWithoutFramesIsStillValid) {
 TEST(AviWriterTest, SizeLimitEndsTheFileCleanly) {
   ScratchDir dir;
   const std::string path = dir.File("limited.avi");
-  constexpr std::uint64_t kLimit = 4096;
+  constexpr std::uint64_t kLimit = kHeaders + 4096;
   AviWriter writer(kLimit);
   ASSERT_EQ(writer.Open(path, Format()), S_OK);
   HRESULT hr = S_OK;
@@ -141,11 +172,46 @@ TEST(AviWriterTest, SizeLimitEndsTheFileCleanly) {
   EXPECT_FALSE(writer.IsOpen());
   EXPECT_EQ(writer.Write(Picture(0).data(), kFrameBytes), E_UNEXPECTED);
 
-  // 224 bytes of headers, 200 per frame and its index entry, 8 for the index header.
-  EXPECT_EQ(written, (kLimit - 224 - 8) / (8 + kFrameBytes + 16));
+  EXPECT_EQ(written, (kLimit - kHeaders - kIndexHeaders) / kFrameCost);
   EXPECT_LE(std::filesystem::file_size(path), kLimit);
   ExpectFinished(ParseAvi(path), written);
   ExpectFfprobeReads(path, written);
+}
+
+// Small RIFFs stand in for gigabytes: frames past a RIFF's size go into
+// further RIFFs, every one indexed, until the super index is full.
+TEST(AviWriterTest, FramesPastARiffsSizeGoIntoFurtherRiffsUntilTheSuperIndexIsFull) {
+  ScratchDir dir;
+  const std::string path = dir.File("long.avi");
+  constexpr std::uint32_t kFrames = 300;
+  {
+    AviWriter writer(AviWriter::kDefaultSizeLimit, 16 * 1024);
+    ASSERT_EQ(writer.Open(path, Format()), S_OK);
+    for (std::uint32_t i = 0; i < kFrames; ++i)
+      ASSERT_EQ(writer.Write(Picture(static_cast<std::uint8_t>(i)).data(), kFrameBytes), S_OK);
+  }
+  const ParsedAvi avi = ParseAvi(path);
+  // The first RIFF's headers take 4620 bytes; each further RIFF holds 68 frames.
+  ExpectFinished(avi, kFrames, 1 + (kFrames - (16 * 1024 - kHeaders - kIndexHeaders) / kFrameCost + 67) / 68);
+  const std::size_t last = avi.frames.back() + 8;
+  EXPECT_EQ(std::vector<std::uint8_t>(avi.bytes.begin() + last, avi.bytes.begin() + last + kFrameBytes),
+            Picture(static_cast<std::uint8_t>(kFrames - 1)));
+
+  const std::string full = dir.File("full.avi");
+  AviWriter writer(AviWriter::kDefaultSizeLimit, 512);  // two frames a RIFF
+  ASSERT_EQ(writer.Open(full, Format()), S_OK);
+  HRESULT hr = S_OK;
+  std::uint32_t written = 0;
+  while ((hr = writer.Write(Picture(0).data(), kFrameBytes)) == S_OK) ++written;
+  EXPECT_EQ(hr, kAviFileLimitReached);
+  ExpectFinished(ParseAvi(full), written, AviWriter::kMaxSegments);
+  if (HaveFfprobe()) {
+    EXPECT_EQ(ProbeVideo(full)["nb_read_frames"], std::to_string(written));
+  }
+  if (HaveFfprobe()) {
+    EXPECT_EQ(ProbeVideo(path)["duration"], "20.000100");  // 300 frames at 66667 microseconds
+  }
+  ExpectFfprobeReads(path, kFrames);
 }
 
 TEST(AviWriterTest, DestructionAndReopeningFinishTheOpenFile) {
@@ -186,8 +252,9 @@ TEST(AviWriterTest, FailedWriteKeepsTheFramesBefore) {
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   constexpr std::uint32_t kFrames = 5;
-  constexpr rlim_t kWritten = 224 + kFrames * (8 + kFrameBytes);
-  for (const rlim_t room : {rlim_t{100}, rlim_t{50}}) {
+  constexpr rlim_t kWritten = kHeaders + kFrames * (8 + kFrameBytes);
+  // Room for both indexes, for the standard index only, and for neither.
+  for (const rlim_t room : {rlim_t{180}, rlim_t{100}, rlim_t{50}}) {
     const std::string path = dir.File("full" + std::to_string(room) + ".avi");
     AviWriter writer;
     ASSERT_EQ(writer.Open(path, Format()), S_OK);
@@ -202,7 +269,7 @@ TEST(AviWriterTest, FailedWriteKeepsTheFramesBefore) {
     EXPECT_TRUE(closed);
 
     const ParsedAvi avi = ParseAvi(path);
-    if (room >= 8 + 16 * kFrames) {
+    if (room >= kIndexHeaders + (kFrameCost - 8 - kFrameBytes) * kFrames) {
       ExpectFinished(avi, kFrames);
     } else {
       ASSERT_EQ(avi.error, "");

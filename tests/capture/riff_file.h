@@ -37,9 +37,12 @@ struct ParsedAvi {
   std::string error;  // empty when every chunk fits its parent
   std::size_t avih = 0, strh = 0, strf = 0;  // offsets of the chunk data
   std::size_t movi_type = 0;                 // offset of the 'movi' list type
-  std::vector<std::size_t> frames;           // offsets of the '00db' chunk headers
+  std::vector<std::size_t> frames;           // offsets of the '00db' chunk headers, in every RIFF
   std::size_t idx1 = 0;
   std::uint32_t idx1_size = 0;
+  std::size_t indx = 0, dmlh = 0;              // offsets of the OpenDML chunks' data
+  std::vector<std::size_t> standard_indexes;  // offsets of the 'ix00' chunk headers
+  std::size_t riffs = 0;
   std::vector<std::uint8_t> bytes;
 };
 
@@ -60,7 +63,7 @@ inline void WalkChunks(ParsedAvi& avi, std::size_t begin, std::size_t end, const
     }
     if (id == "LIST") {
       const std::string type = Fourcc(b, at + 8);
-      if (type == "movi") avi.movi_type = at + 8;
+      if (type == "movi" && avi.movi_type == 0) avi.movi_type = at + 8;
       WalkChunks(avi, at + 12, at + 8 + size, type);
     } else if (id == "avih") {
       avi.avih = at + 8;
@@ -70,6 +73,12 @@ inline void WalkChunks(ParsedAvi& avi, std::size_t begin, std::size_t end, const
       avi.strf = at + 8;
     } else if (id == "00db" && list == "movi") {
       avi.frames.push_back(at);
+    } else if (id == "ix00" && list == "movi") {
+      avi.standard_indexes.push_back(at);
+    } else if (id == "indx") {
+      avi.indx = at + 8;
+    } else if (id == "dmlh") {
+      avi.dmlh = at + 8;
     } else if (id == "idx1") {
       avi.idx1 = at + 8;
       avi.idx1_size = size;
@@ -83,12 +92,17 @@ inline ParsedAvi ParseAvi(const std::string& path) {
   ParsedAvi avi;
   avi.bytes = ReadFile(path);
   const auto& b = avi.bytes;
-  if (b.size() < 12 || Fourcc(b, 0) != "RIFF" || Fourcc(b, 8) != "AVI ") {
-    avi.error = "not a RIFF AVI";
-  } else if (Le32(b, 4) != b.size() - 8) {
-    avi.error = "RIFF size " + std::to_string(Le32(b, 4)) + " for a file of " + std::to_string(b.size());
-  } else {
-    WalkChunks(avi, 12, b.size(), "AVI ");
+  // RIFF 'AVI ', then any number of RIFF 'AVIX', each filling its size exactly.
+  for (std::size_t at = 0; at < b.size() && avi.error.empty(); ++avi.riffs) {
+    const std::string type = avi.riffs == 0 ? "AVI " : "AVIX";
+    if (b.size() - at < 12 || Fourcc(b, at) != "RIFF" || Fourcc(b, at + 8) != type) {
+      avi.error = "not a RIFF " + type + " at " + std::to_string(at);
+    } else if (Le32(b, at + 4) > b.size() - at - 8) {
+      avi.error = "RIFF size " + std::to_string(Le32(b, at + 4)) + " runs past the file's end";
+    } else {
+      WalkChunks(avi, at + 12, at + 8 + Le32(b, at + 4), type);
+    }
+    at += 8 + Le32(b, at + 4);
   }
   if (avi.error.empty() && (avi.avih == 0 || avi.strh == 0 || avi.strf == 0 || avi.movi_type == 0))
     avi.error = "header chunks missing";
@@ -113,7 +127,7 @@ inline std::string RunCommand(const std::string& command) {
 inline std::map<std::string, std::string> ProbeVideo(const std::string& path) {
   const std::string output =
       RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-          "stream=width,height,nb_frames,nb_read_frames -of default=noprint_wrappers=1 '" + path + "'");
+          "stream=width,height,nb_frames,nb_read_frames,duration -of default=noprint_wrappers=1 '" + path + "'");
   std::map<std::string, std::string> fields;
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {

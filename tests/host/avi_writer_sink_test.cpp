@@ -148,8 +148,8 @@ TEST_F(AviWriterSinkTest, PicturesOfAnotherSizeAreDroppedAndCounted) {
 }
 
 TEST_F(AviWriterSinkTest, SizeLimitEndsTheFileWithThePicturesBefore) {
-  // 224 bytes of headers, 8 for the index header, 8 + 64 + 16 for each frame.
-  Start(test::Rgb32Type(4, 4), 224 + 8 + 3 * 88);
+  // 4620 bytes of headers, 40 for the index headers, 8 + 64 + 16 + 8 for each frame.
+  Start(test::Rgb32Type(4, 4), 4620 + 40 + 3 * 96);
   for (BYTE i = 0; i < 5; ++i) ASSERT_EQ(source_->Pin().Deliver(Picture(64, i)), S_OK);
   source_->Pin().DeliverEndOfStream();
 

@@ -12,6 +12,7 @@
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "test_http_server.h"
+#include "vesk/stream_errors.h"
 
 namespace vesk::input {
 namespace {
@@ -31,7 +32,7 @@ std::string Describe(const Packet& packet) {
 }
 
 // Stands for the filter's demultiplexer: keeps what the producers hand it.
-class RecordingDispatcher final : public PacketDispatcher {
+class RecordingDispatcher final : public PacketDispatcher, public StreamAbortTarget {
  public:
   void DispatchPacket(Packet& packet) override {
     {
@@ -47,6 +48,13 @@ class RecordingDispatcher final : public PacketDispatcher {
     }
     changed_.notify_all();
   }
+  void AbortStream(HRESULT why) override {
+    {
+      std::lock_guard lock(mutex_);
+      abortCause_ = why;
+    }
+    EndOfStreamAll();
+  }
 
   bool WaitForEnd() { return WaitUntil([this] { return ends_ > 0; }); }
   bool WaitForRecords(std::size_t count) {
@@ -60,10 +68,16 @@ class RecordingDispatcher final : public PacketDispatcher {
     std::lock_guard lock(mutex_);
     return ends_;
   }
+  // Why the stream was aborted; S_OK when it was not.
+  HRESULT AbortCause() const {
+    std::lock_guard lock(mutex_);
+    return abortCause_;
+  }
   void Clear() {
     std::lock_guard lock(mutex_);
     records_.clear();
     ends_ = 0;
+    abortCause_ = S_OK;
   }
 
  private:
@@ -73,11 +87,12 @@ class RecordingDispatcher final : public PacketDispatcher {
     return changed_.wait_for(lock, std::chrono::milliseconds(kHangMs), condition);
   }
 
-  // Guards records_ and ends_: the download and watchdog threads both dispatch.
+  // Guards records_, ends_ and abortCause_: the download and watchdog threads both dispatch.
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> records_;
   int ends_ = 0;
+  HRESULT abortCause_ = S_OK;
 };
 
 // A configuration, then index positions and fragmented data packets of two channels.
@@ -131,29 +146,47 @@ class HttpSourceTest : public ::testing::Test {
 
 TEST_F(HttpSourceTest, DispatchesEveryPacketInOrderThenEndsTheStreams) {
   TestHttpServer server({.body = recording_.bytes});
-  HttpSource source(server.Url(), dispatcher_, reader_);
+  HttpSource source(server.Url(), dispatcher_, dispatcher_, reader_);
   ASSERT_EQ(source.Open(), S_OK);
   ASSERT_TRUE(dispatcher_.WaitForEnd());
   EXPECT_EQ(source.Close(), S_FALSE);
   EXPECT_EQ(dispatcher_.Records(), packets_);
   EXPECT_EQ(dispatcher_.Ends(), 1);
+  EXPECT_EQ(dispatcher_.AbortCause(), S_OK);
   EXPECT_EQ(server.UserAgent(), "DevaZud");
 }
 
-TEST_F(HttpSourceTest, AUrlThatCannotBeOpenedTellsThePinsNothing) {
-  TestHttpServer server({.body = {}, .answer = TestHttpServer::Answer::kNotFound});
-  HttpSource source(server.Url(), dispatcher_, reader_);
-  ASSERT_EQ(source.Open(), S_OK);
-  EXPECT_EQ(source.Close(), E_FAIL);
-  EXPECT_TRUE(dispatcher_.Records().empty());
-  EXPECT_EQ(dispatcher_.Ends(), 0);
+// vesk-play's tests play every other fault through the filter.
+TEST_F(HttpSourceTest, AFailedRequestOrBytesOutOfStepEndTheStreamsAndSayWhy) {
+  const std::vector<std::string> before(packets_.begin(),
+                                        packets_.begin() + recording_.packetsBeforeMiddle);
+  struct Case {
+    TestHttpServer::Script script;
+    HRESULT cause;
+    std::vector<std::string> records;
+  };
+  const std::vector<Case> cases = {
+      {{.body = {}, .answer = TestHttpServer::Answer::kNotFound}, HttpStatusResult(404), {}},
+      {{.body = recording_.bytes, .garbageAt = recording_.middlePacketOffset}, kStreamNotRecorder, before},
+  };
+  for (const Case& c : cases) {
+    dispatcher_.Clear();
+    TestHttpServer server(c.script);
+    HttpSource source(server.Url(), dispatcher_, dispatcher_, reader_);
+    ASSERT_EQ(source.Open(), S_OK);
+    ASSERT_TRUE(dispatcher_.WaitForEnd());
+    EXPECT_EQ(source.Close(), c.cause);
+    EXPECT_EQ(dispatcher_.AbortCause(), c.cause);
+    EXPECT_EQ(dispatcher_.Records(), c.records);
+    EXPECT_EQ(dispatcher_.Ends(), 1);
+  }
 }
 
 TEST_F(HttpSourceTest, APauseInsideAPacketSendsOneTimeOutNoticeThenPlaybackGoesOn) {
   TestHttpServer server({.body = recording_.bytes,
                          .pauseAt = recording_.middlePacketOffset + 1500,
                          .pauseMs = 2000});
-  HttpSource source(server.Url(), dispatcher_, reader_);
+  HttpSource source(server.Url(), dispatcher_, dispatcher_, reader_);
   ASSERT_EQ(source.Open(), S_OK);
   ASSERT_TRUE(dispatcher_.WaitForEnd());
   EXPECT_EQ(source.Close(), S_FALSE);
@@ -164,23 +197,11 @@ TEST_F(HttpSourceTest, APauseInsideAPacketSendsOneTimeOutNoticeThenPlaybackGoesO
   EXPECT_EQ(dispatcher_.Records(), expected);
 }
 
-TEST_F(HttpSourceTest, ACutConnectionEndsTheStreams) {
-  TestHttpServer server({.body = recording_.bytes, .cutAt = recording_.middlePacketOffset + 1500});
-  HttpSource source(server.Url(), dispatcher_, reader_);
-  ASSERT_EQ(source.Open(), S_OK);
-  ASSERT_TRUE(dispatcher_.WaitForEnd());
-  EXPECT_TRUE(FAILED(source.Close()));
-  const std::vector<std::string> before(packets_.begin(),
-                                        packets_.begin() + recording_.packetsBeforeMiddle);
-  EXPECT_EQ(dispatcher_.Records(), before);
-  EXPECT_EQ(dispatcher_.Ends(), 1);
-}
-
 TEST_F(HttpSourceTest, CloseReleasesABlockedReadAndOpenStartsAgain) {
   TestHttpServer server({.body = recording_.bytes,
                          .pauseAt = recording_.middlePacketOffset + 1500,
                          .pauseMs = 60'000});
-  HttpSource source(server.Url(), dispatcher_, reader_);
+  HttpSource source(server.Url(), dispatcher_, dispatcher_, reader_);
   ASSERT_EQ(source.Open(), S_OK);
   // The download thread now reads the packet the server holds back.
   ASSERT_TRUE(dispatcher_.WaitForRecords(recording_.packetsBeforeMiddle));
@@ -198,6 +219,7 @@ TEST_F(HttpSourceTest, CloseReleasesABlockedReadAndOpenStartsAgain) {
   ASSERT_TRUE(released);
   EXPECT_EQ(closeResult, E_FAIL);
   EXPECT_EQ(dispatcher_.Ends(), 1);
+  EXPECT_EQ(dispatcher_.AbortCause(), S_OK);  // a stop is no failure of the stream
 
   // The server gives later requests the whole body.
   dispatcher_.Clear();

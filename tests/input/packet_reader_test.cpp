@@ -5,6 +5,7 @@
 #include <numeric>
 #include <thread>
 
+#include "allocation_tally.h"
 #include "memory_source.h"
 #include "mkrec/stream_writer.h"
 #include "trace_capture.h"
@@ -71,6 +72,24 @@ TEST_F(PacketReaderTest, PacketsLongerThanOneFragmentArriveWhole) {
   ASSERT_EQ(Read(source), S_OK);
   EXPECT_EQ(packet_->channel, 5);
   EXPECT_EQ(packet_->length, 0u);
+}
+
+TEST_F(PacketReaderTest, ManySmallFragmentsCostMemoryInProportionToThePacket) {
+  constexpr std::size_t kFragments = 20000, kFragmentSize = 16;
+  std::vector<std::uint8_t> whole;
+  for (std::size_t i = 0; i < kFragments; ++i) {
+    const auto piece = Pattern(kFragmentSize, static_cast<std::uint8_t>(i));
+    writer().Fragment(3, piece, i == 0, i + 1 == kFragments);
+    whole.insert(whole.end(), piece.begin(), piece.end());
+  }
+  MemorySource source = Source();
+
+  const std::size_t before = test::BytesAllocatedOnThisThread();
+  ASSERT_EQ(Read(source), S_OK);
+  EXPECT_LT(test::BytesAllocatedOnThisThread() - before, 4 * whole.size() + 4 * sizeof(Packet));
+  ASSERT_EQ(packet_->length, whole.size());
+  EXPECT_TRUE(std::equal(whole.begin(), whole.end(), packet_->data));
+  EXPECT_EQ(packet_->data[whole.size()], 0);
 }
 
 TEST_F(PacketReaderTest, NewPacketAbandonsHalfBuiltOne) {

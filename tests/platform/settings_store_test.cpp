@@ -1,7 +1,13 @@
 #include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <random>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -73,6 +79,40 @@ TEST_F(SettingsStoreTest, CorruptStoreIsReportedAndSetAsideNotLost) {
     EXPECT_FALSE(tree.Parse(broken, &error_)) << broken;
   }
   EXPECT_EQ(tree.GetDword(kKey, "bMute"), 1u);  // a failed parse leaves the tree alone
+}
+
+// Writers killed at random moments while they save: the store always parses
+// and holds one save whole, and the next save leaves no temporary file behind.
+TEST_F(SettingsStoreTest, AWriterKilledWhileSavingLeavesOneWholeSaveAndNothingElse) {
+  constexpr int kKills = 40, kValues = 300;
+  auto save = [this](std::uint32_t generation) {
+    return store_.Update([generation](RegistryTree& t) {
+      for (int v = 0; v < kValues; ++v) t.SetDword(kKey, "v" + std::to_string(v), generation);
+    }, &error_);
+  };
+  ASSERT_EQ(save(0), S_OK) << error_;
+  std::mt19937 random(13);
+  for (int kill = 0; kill < kKills; ++kill) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (std::uint32_t generation = 1;; ++generation) save(generation);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+
+    RegistryTree tree;
+    ASSERT_EQ(store_.Read(&tree, &error_), S_OK) << error_;
+    const auto generation = tree.GetDword(kKey, "v0");
+    ASSERT_TRUE(generation.has_value());
+    for (int v = 1; v < kValues; ++v) ASSERT_EQ(tree.GetDword(kKey, "v" + std::to_string(v)), generation);
+  }
+  ASSERT_EQ(save(0), S_OK) << error_;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_ / "vesk")) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "registry.reg" || name == "registry.reg.lock") << name;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace vesk::test {
 namespace {
@@ -20,12 +23,30 @@ using std::chrono::milliseconds;
 constexpr auto kLifetime = std::chrono::seconds(60);
 constexpr milliseconds kForever = milliseconds::max();
 constexpr std::size_t kMaxRequestSize = 16 * 1024;
-constexpr char kNotFound[] = "HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found";
+constexpr char kNotFound[] = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found";
+constexpr char kServerError[] =
+    "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 5\r\nConnection: close\r\n\r\nbusy!";
+constexpr char kNotHttp[] = "SSH-2.0-OpenWhatever\r\nthis is no answer to a GET\r\n\r\n";
+constexpr std::size_t kChunkSize = 1000;
+constexpr auto kDripPause = std::chrono::microseconds(200);
+
+std::string Redirect(int status, const std::string& reason, const std::string& location) {
+  return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nLocation: " + location +
+         "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+}
+
+// Where a request asked to go: its path, for a redirect to the same place.
+std::string RequestPath(const std::string& request) {
+  const auto start = request.find(' ') + 1;
+  return request.substr(start, request.find(' ', start) - start);
+}
 
 }  // namespace
 
 TestHttpServer::TestHttpServer(Script script)
-    : script_(std::move(script)), deadline_(Clock::now() + kLifetime) {
+    : script_(std::move(script)), sentBody_(script_.body), deadline_(Clock::now() + kLifetime) {
+  for (std::uint64_t i = script_.garbageAt; i < sentBody_.size(); ++i)
+    sentBody_[i] = static_cast<std::uint8_t>("garbage!"[i % 8]);
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -107,42 +128,108 @@ void TestHttpServer::Serve() {
     if (WaitFor(listener_, POLLIN, kForever) != Wake::kReady) return;
     const int client = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (client < 0) continue;
-    ServeClient(client, first);
+    if (ServeClient(client, first)) {
+      ::shutdown(client, SHUT_WR);
+    } else {
+      // No linger: the close resets the connection.
+      const linger reset{1, 0};
+      ::setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
     first = false;
-    ::shutdown(client, SHUT_WR);
     ::close(client);
   }
 }
 
-void TestHttpServer::ServeClient(int client, bool first) {
+bool TestHttpServer::ServeClient(int client, bool first) {
   std::string request;
-  if (!ReadRequest(client, &request)) return;
+  if (!ReadRequest(client, &request)) return true;
   RecordUserAgent(request);
 
-  const Answer answer = first ? script_.answer : Answer::kBody;
-  if (answer == Answer::kNotFound) {
-    SendAll(client, kNotFound, sizeof kNotFound - 1);
-    return;
+  switch (first ? script_.answer : script_.laterAnswer) {
+    case Answer::kNotFound:
+      SendAll(client, kNotFound, sizeof kNotFound - 1);
+      return true;
+    case Answer::kServerError:
+      SendAll(client, kServerError, sizeof kServerError - 1);
+      return true;
+    case Answer::kMoved:
+    case Answer::kFound: {
+      const bool moved = (first ? script_.answer : script_.laterAnswer) == Answer::kMoved;
+      const std::string answer = Redirect(moved ? 301 : 302, moved ? "Moved Permanently" : "Found",
+                                          "http://127.0.0.1:" + std::to_string(port_) + RequestPath(request));
+      SendAll(client, answer.data(), answer.size());
+      return true;
+    }
+    case Answer::kSilence:
+      MarkHeld();
+      WaitFor(client, POLLIN, kForever);  // until the client goes or the server stops
+      return true;
+    case Answer::kCloseAtOnce:
+      return true;
+    case Answer::kNotHttp:
+      SendAll(client, kNotHttp, sizeof kNotHttp - 1);
+      return true;
+    case Answer::kBody:
+      break;
   }
-  if (answer == Answer::kSilence) {
-    MarkHeld();
-    WaitFor(client, POLLIN, kForever);  // until the client goes or the server stops
-    return;
-  }
+  const bool faulty = !bodyServed_;
+  bodyServed_ = true;
+  return SendBody(client, faulty);
+}
 
-  const std::vector<std::uint8_t>& body = script_.body;
+// The head, then the body with the script's faults when `faulty`.
+bool TestHttpServer::SendBody(int client, bool faulty) {
+  const Script plain{.body = script_.body};
+  const Script& s = faulty ? script_ : plain;
+  const std::vector<std::uint8_t>& body = faulty ? sentBody_ : script_.body;
+  const std::string status = "HTTP/1.1 200 OK\r\n";
   const std::string head =
-      "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-      std::to_string(body.size()) + "\r\n\r\n";
-  const std::uint64_t end = first ? std::min<std::uint64_t>(body.size(), script_.cutAt) : body.size();
-  const std::uint64_t pause = first ? std::min(script_.pauseAt, end) : end;
-  if (!SendAll(client, head.data(), head.size()) || !SendAll(client, body.data(), pause)) return;
-  if (pause < end) {
+      "Content-Type: application/octet-stream\r\nConnection: close\r\n" +
+      (s.chunked ? std::string("Transfer-Encoding: chunked\r\n")
+                 : "Content-Length: " + std::to_string(static_cast<std::int64_t>(body.size()) + s.lengthError) +
+                       "\r\n") +
+      "\r\n";
+  if (!SendAll(client, status.data(), status.size())) return true;
+  if (s.headerDelayMs > 0) {
     MarkHeld();
-    // The client sends nothing after its request: readable means it went away.
-    if (WaitFor(client, POLLIN, milliseconds(script_.pauseMs)) != Wake::kTimedOut) return;
+    if (WaitFor(client, POLLIN, milliseconds(s.headerDelayMs)) != Wake::kTimedOut) return true;
   }
-  SendAll(client, body.data() + pause, end - pause);
+  if (!SendAll(client, head.data(), head.size())) return true;
+
+  const std::uint64_t end = std::min<std::uint64_t>({body.size(), s.cutAt, s.resetAt});
+  for (std::uint64_t offset = 0; offset < end;) {
+    std::uint64_t next = std::min(end, s.chunked ? offset + kChunkSize : end);
+    for (std::uint64_t mark : {s.pauseAt, s.brokenChunkAt})
+      if (offset < mark && mark < next) next = mark;
+    if (offset == s.pauseAt) {
+      MarkHeld();
+      // The client sends nothing after its request: readable means it went away.
+      if (WaitFor(client, POLLIN, milliseconds(s.pauseMs)) != Wake::kTimedOut) return true;
+    }
+    if (s.chunked) {
+      char size[32];
+      const bool broken = offset == s.brokenChunkAt;
+      std::snprintf(size, sizeof size, broken ? "zz\r\n" : "%llx\r\n",
+                    static_cast<unsigned long long>(next - offset));
+      if (!SendAll(client, size, std::strlen(size))) return true;
+    }
+    if (!SendBodyBytes(client, body.data() + offset, next - offset, s.drip)) return true;
+    if (s.chunked && !SendAll(client, "\r\n", 2)) return true;
+    offset = next;
+  }
+  if (end < body.size()) return end != s.resetAt;
+  return !s.chunked || SendAll(client, "0\r\n\r\n", 5);
+}
+
+bool TestHttpServer::SendBodyBytes(int client, const std::uint8_t* data, std::size_t size, bool drip) {
+  if (!drip) return SendAll(client, data, size);
+  const int noDelay = 1;  // each byte its own segment
+  ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!SendAll(client, data + i, 1)) return false;
+    std::this_thread::sleep_for(kDripPause);
+  }
+  return true;
 }
 
 bool TestHttpServer::ReadRequest(int client, std::string* request) {

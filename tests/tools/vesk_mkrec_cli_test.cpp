@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
 
 #include <cstdlib>
 #include <fstream>
@@ -101,6 +105,29 @@ TEST(VeskMkrecCliTest, WritesTheRecordingAndSaysWhatItWrote) {
   EXPECT_EQ(platform::LoadLe32(p + index), input::kIndexPositionMark);
   EXPECT_EQ(platform::LoadLe32(p + index + 4), 1796472001u);
   EXPECT_NE(run.out.find(std::to_string(bytes.size()) + " bytes"), std::string::npos) << run.out;
+}
+
+// Stopped by a signal while it writes, it takes its temporary file with it.
+TEST(VeskMkrecCliTest, AnInterruptedRunLeavesNoFile) {
+  ScratchDir dir;
+  for (int signal : {SIGINT, SIGTERM}) {
+    const std::string command = Quoted(VESK_MKREC_PATH) + " --duration 3600 --camera 0:704x576 " +
+                                Quoted(dir.File("long.vsk")) + " >/dev/null 2>&1 & echo $!";
+    FILE* shell = ::popen(command.c_str(), "r");
+    ASSERT_NE(shell, nullptr);
+    int pid = 0;
+    ASSERT_EQ(std::fscanf(shell, "%d", &pid), 1);
+    ::pclose(shell);
+    // Until the temporary file is there, then a little longer.
+    for (int wait = 0; wait < 500 && dir.Names().empty(); ++wait) ::usleep(10'000);
+    ::usleep(100'000);
+    EXPECT_FALSE(dir.Names().empty());
+    ASSERT_EQ(::kill(pid, signal), 0);
+    for (int wait = 0; wait < 1000 && ::kill(pid, 0) == 0; ++wait) ::usleep(10'000);
+    EXPECT_NE(::kill(pid, 0), 0) << "still running after signal " << signal;
+    if (::kill(pid, 0) == 0) ::kill(pid, SIGKILL);  // should it still run, it goes now
+    EXPECT_TRUE(dir.Names().empty()) << dir.Names().front();
+  }
 }
 
 TEST(VeskMkrecCliTest, HelpAndDemo) {

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -17,6 +19,17 @@ namespace {
 using vesk::mkrec::CommandLine;
 using vesk::mkrec::CompositionSummary;
 using vesk::mkrec::Status;
+
+// The temporary file while it exists, for a signal that ends the program.
+char stagedPath[4096];
+volatile std::sig_atomic_t staged = 0;
+
+// Removes the temporary file, then lets the signal end the program as it would have.
+void RemoveStagedFileAndStop(int signal) {
+  if (staged) ::unlink(stagedPath);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "vesk-mkrec: %s\n", message.c_str());
@@ -35,6 +48,10 @@ Status WriteRecording(const CommandLine& commandLine, CompositionSummary& summar
   umask(mask);
   fchmod(fd, 0666 & ~mask);
   close(fd);
+  if (temporary.size() < sizeof stagedPath) {
+    std::memcpy(stagedPath, temporary.c_str(), temporary.size() + 1);
+    staged = 1;
+  }
 
   vesk::mkrec::FileSink sink(temporary);
   vesk::mkrec::StreamWriter writer(sink);
@@ -43,10 +60,9 @@ Status WriteRecording(const CommandLine& commandLine, CompositionSummary& summar
   if (!sink.Close() && status.ok()) status = Status::Error(output + ": write failed");
   if (status.ok() && std::rename(temporary.c_str(), output.c_str()) != 0)
     status = Status::Error(output + ": cannot rename the finished file into place");
-  if (!status.ok()) {
-    std::remove(temporary.c_str());
-    return status;
-  }
+  if (!status.ok()) std::remove(temporary.c_str());
+  staged = 0;
+  if (!status.ok()) return status;
   summary = composer.summary();
   return status;
 }
@@ -72,6 +88,7 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveStagedFileAndStop);
   try {
     return Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& error) {
