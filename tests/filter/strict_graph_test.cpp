@@ -9,13 +9,13 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <future>
 #include <thread>
 
 #include "audio_graph.h"
 #include "mkrec/channel_options.h"
 #include "mkrec/recording_composer.h"
 #include "mkrec/stream_writer.h"
+#include "returns_within.h"
 #include "scratch_dir.h"
 #include "vesk/event_handle.h"
 
@@ -27,20 +27,6 @@ using host::SinkFilter;
 
 constexpr LONGLONG kSecond = 10000000;
 constexpr auto kLimit = 20s;
-
-// Runs `call` on another thread and gives its result, or fails the test when
-// it has not returned within the limit (the thread is then left behind).
-template <typename Call>
-auto Within(std::chrono::seconds limit, Call call) {
-  auto result = std::make_shared<std::packaged_task<decltype(call())()>>(std::move(call));
-  auto future = result->get_future();
-  std::thread([result] { (*result)(); }).detach();
-  if (future.wait_for(limit) != std::future_status::ready) {
-    ADD_FAILURE() << "no return within " << limit.count() << " s";
-    std::abort();  // the graph is stuck: nothing after this can be trusted
-  }
-  return future.get();
-}
 
 // A description like the composer's for `plan`, with the cameras `plan` has.
 std::vector<std::uint8_t> DescriptionOf(const mkrec::RecordingPlan& plan, int width, int height) {
@@ -57,7 +43,7 @@ std::vector<std::uint8_t> DescriptionOf(const mkrec::RecordingPlan& plan, int wi
 class StrictGraphTest : public ::testing::Test {
  protected:
   ~StrictGraphTest() override {
-    if (graph_.graph) Within(kLimit, [this] { return graph_.graph->Stop(); });
+    if (graph_.graph) test::ReturnsWithin(kLimit, "graph call", [this] { return graph_.graph->Stop(); });
   }
 
   // `cameras` of 64 x 48 at 5 pictures a second and an audio channel for
@@ -115,19 +101,20 @@ TEST_F(StrictGraphTest, APausedRendererHoldingItsPictureStallsNeitherThePosition
   ASSERT_TRUE(graph_.video->WaitForSamples(1, kLimit));
   auto seeking = graph_.Seeking();
   LONGLONG position = -1;
-  EXPECT_EQ(Within(2s, [&] { return seeking->GetCurrentPosition(&position); }), S_OK);
+  EXPECT_EQ(test::ReturnsWithin(2s, "GetCurrentPosition", [&] { return seeking->GetCurrentPosition(&position); }), S_OK);
   EXPECT_EQ(position, 0);
 
   for (long segment = 1; segment <= 3; ++segment) {
     const long before = graph_.video->Samples();
     LONGLONG target = (8 - segment) * kSecond;
-    EXPECT_EQ(Within(kLimit, [&] { return seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0); }),
+    EXPECT_EQ(test::ReturnsWithin(kLimit, "SetPositions",
+                                  [&] { return seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0); }),
               S_OK);
     ASSERT_TRUE(graph_.video->WaitForSamples(before + 1, kLimit));
     std::lock_guard hold(lock);
     EXPECT_EQ(segmentsSeen[static_cast<std::size_t>(before)], segment) << "a picture came before its new segment";
   }
-  EXPECT_EQ(Within(2s, [&] { return seeking->GetCurrentPosition(&position); }), S_OK);
+  EXPECT_EQ(test::ReturnsWithin(2s, "GetCurrentPosition", [&] { return seeking->GetCurrentPosition(&position); }), S_OK);
   EXPECT_EQ(position, 5 * kSecond);
   PlayToEnd();
   EXPECT_EQ(graph_.video->Flushes(), 3);
@@ -204,7 +191,7 @@ TEST_F(StrictGraphTest, ReconnectionsTheGraphRefusesOrKeepsWaitingDropOnePacketA
   waiting.graph->SetReconnectPolicy(host::FilterGraph::ReconnectPolicy::kWaitsForAbort);
   ASSERT_EQ(waiting.graph->Run(), S_OK);
   std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(Within(kLimit, [&] { return waiting.graph->Stop(); }), S_OK);
+  EXPECT_EQ(test::ReturnsWithin(kLimit, "graph call", [&] { return waiting.graph->Stop(); }), S_OK);
   EXPECT_EQ(waiting.sink->Samples(), 0);
 }
 
@@ -296,7 +283,7 @@ TEST_F(StrictGraphTest, StormOfStateChangesSeeksSnapshotsAndSettings) {
   const auto until = std::chrono::steady_clock::now() + 10s;
   for (int round = 0; std::chrono::steady_clock::now() < until; ++round) {
     LONGLONG target = (round * 3 % 9) * kSecond;
-    Within(kLimit, [&] {
+    test::ReturnsWithin(kLimit, "graph call", [&] {
       switch (round % 5) {
         case 0: return graph_.graph->Run();
         case 1: return graph_.graph->Pause();
@@ -311,7 +298,7 @@ TEST_F(StrictGraphTest, StormOfStateChangesSeeksSnapshotsAndSettings) {
   user.join();
   CloseEventHandle(blocked);
   LONGLONG start = 0;
-  Within(kLimit, [&] { return graph_.graph->Stop(); });
+  test::ReturnsWithin(kLimit, "graph call", [&] { return graph_.graph->Stop(); });
   seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0);
   graph_.sink->SetHold(SinkFilter::Hold::kNone);
   graph_.video->SetHold(SinkFilter::Hold::kNone);
