@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need.
+# Installs the Debian packages the build, the tests and the benchmarks need;
+# with --windows, those of the Windows cross build and its check under Wine.
 # Safe to run again: it asks apt-get only for what is missing.
 set -euo pipefail
 
@@ -10,6 +11,9 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation2
   ffmpeg
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages=(cmake ninja-build libxvidcore-dev g++-mingw-w64-x86-64-posix wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -28,7 +28,7 @@ BYTE* NewWaveFormat(const AudioChannelFormat& format) {
 }  // namespace
 
 AudioPin::AudioPin(filter::PinOwner& owner, platform::CriticalSection& pinLock)
-    : AudioOutput(owner, u"Audio", pinLock) {}
+    : AudioOutput(owner, VESK_WIDE("Audio"), pinLock) {}
 
 void AudioPin::DescribeForReport(input::PinReport& report) {
   const AudioChannelFormat format = Format();

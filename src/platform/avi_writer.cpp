@@ -1,13 +1,10 @@
 #include "vesk/avi_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <new>
 
 #include "platform/little_endian.h"
+#include "platform/output_file.h"
 
 namespace vesk {
 using namespace platform;  // the little-endian helpers
@@ -38,33 +35,8 @@ constexpr std::uint32_t kKeyFrame = 0x10;
 constexpr std::uint32_t kScale = 66667;
 constexpr std::uint32_t kRate = 1000000;
 
-// Win32 codes for the failures of creating a file.
-constexpr std::uint32_t kErrorPathNotFound = 3;
-constexpr std::uint32_t kErrorAccessDenied = 5;
-
 void StoreFourcc(std::uint8_t* p, const char (&code)[5]) {
   std::copy(code, code + 4, p);
-}
-
-HRESULT ErrnoToHresult(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR: return HRESULT_FROM_WIN32(kErrorPathNotFound);
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS: return HRESULT_FROM_WIN32(kErrorAccessDenied);
-    case ENOSPC:
-    case EDQUOT: return kAviDiskFull;
-    case EFBIG: return kAviFileLimitReached;
-    default: return E_FAIL;
-  }
-}
-
-// Used after a failed write, whose failure the caller already has; if cutting the
-// torn tail fails as well there is nothing more to do about it.
-void TruncateAfterFailure(int fd, std::uint64_t size) {
-  [[maybe_unused]] const int result = ::ftruncate(fd, static_cast<off_t>(size));
 }
 
 // RIFF 'AVI ' with hdrl (avih, strl with strh and strf) and the start of movi.
@@ -115,13 +87,13 @@ void BuildHeaders(const BITMAPINFOHEADER& format, std::uint8_t (&h)[kMoviData]) 
 }  // namespace
 
 AviWriter::AviWriter(std::uint64_t size_limit)
-    : size_limit_(std::min<std::uint64_t>(size_limit, 0xFFFFFFFFu)) {}
+    : size_limit_(std::min<std::uint64_t>(size_limit, 0xFFFFFFFFu)), file_(std::make_unique<platform::OutputFile>()) {}
 
 AviWriter::~AviWriter() { Close(); }
 
 bool AviWriter::IsOpen() const {
   std::lock_guard guard(lock_);
-  return fd_ >= 0;
+  return file_->IsOpen();
 }
 
 std::uint32_t AviWriter::FrameCount() const {
@@ -131,29 +103,28 @@ std::uint32_t AviWriter::FrameCount() const {
 
 HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format) {
   std::lock_guard guard(lock_);
-  if (fd_ >= 0) Finalise();
+  if (file_->IsOpen()) Finalise();
   if (format.biWidth <= 0 || format.biHeight == 0) return E_INVALIDARG;
 
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) return ErrnoToHresult(errno);
+  HRESULT hr = file_->Create(path);
+  if (FAILED(hr)) return hr;
   end_ = 0;
   largest_frame_ = 0;
   index_.clear();
 
   std::uint8_t headers[kMoviData];
   BuildHeaders(format, headers);
-  HRESULT hr = WriteAll(headers, sizeof headers);
+  hr = WriteAll(headers, sizeof headers);
   if (FAILED(hr)) {
-    TruncateAfterFailure(fd_, 0);
-    ::close(fd_);
-    fd_ = -1;
+    file_->Truncate(0);
+    file_->Close();
   }
   return hr;
 }
 
 HRESULT AviWriter::Write(const void* data, std::uint32_t size) {
   std::lock_guard guard(lock_);
-  if (fd_ < 0) return E_UNEXPECTED;
+  if (!file_->IsOpen()) return E_UNEXPECTED;
   if (data == nullptr && size != 0) return E_POINTER;
 
   // Room is kept for this frame's entry and the index header, so the finished
@@ -184,7 +155,7 @@ HRESULT AviWriter::Write(const void* data, std::uint32_t size) {
 
 HRESULT AviWriter::Close() {
   std::lock_guard guard(lock_);
-  if (fd_ < 0) return S_FALSE;
+  if (!file_->IsOpen()) return S_FALSE;
   return Finalise();
 }
 
@@ -199,32 +170,21 @@ HRESULT AviWriter::WriteFrame(const void* data, std::uint32_t size) {
   if (SUCCEEDED(hr) && (size & 1u) != 0) hr = WriteAll(&pad, 1);
   if (FAILED(hr)) {
     end_ = start;
-    TruncateAfterFailure(fd_, end_);
+    file_->Truncate(end_);
   }
   return hr;
 }
 
 HRESULT AviWriter::WriteAll(const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(end_ + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return ErrnoToHresult(errno);
-    }
-    if (n == 0) return kAviDiskFull;
-    done += static_cast<std::size_t>(n);
-  }
-  end_ += size;
-  return S_OK;
+  const HRESULT hr = file_->WriteAt(end_, data, size);
+  if (SUCCEEDED(hr)) end_ += size;
+  return hr;
 }
 
 HRESULT AviWriter::WriteAt(std::uint64_t position, std::uint32_t value) {
   std::uint8_t bytes[4];
   StoreLe32(bytes, value);
-  ssize_t n = ::pwrite(fd_, bytes, sizeof bytes, static_cast<off_t>(position));
-  return n == static_cast<ssize_t>(sizeof bytes) ? S_OK : ErrnoToHresult(errno);
+  return file_->WriteAt(position, bytes, sizeof bytes);
 }
 
 // Appends the index and patches the sizes and counts, then closes. When the index
@@ -254,7 +214,7 @@ HRESULT AviWriter::Finalise() {
   }
   if (!indexed) {
     end_ = movi_end;
-    TruncateAfterFailure(fd_, end_);
+    file_->Truncate(end_);
   }
 
   const std::uint32_t patches[][2] = {
@@ -270,8 +230,8 @@ HRESULT AviWriter::Finalise() {
     HRESULT hr = WriteAt(patch[0], patch[1]);
     if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
   }
-  if (::close(fd_) != 0 && SUCCEEDED(first_failure)) first_failure = ErrnoToHresult(errno);
-  fd_ = -1;
+  const HRESULT closed = file_->Close();
+  if (FAILED(closed) && SUCCEEDED(first_failure)) first_failure = closed;
   return first_failure;
 }
 

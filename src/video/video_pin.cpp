@@ -37,7 +37,7 @@ std::uint64_t PackSize(std::uint32_t width, std::uint32_t height) {
 
 VideoPin::VideoPin(filter::PinOwner& owner, platform::CriticalSection& pinLock, filter::ChannelPresence& channels,
                    std::unique_ptr<platform::TextRasterizer> rasterizer, TickSource tick)
-    : VideoOutput(owner, u"VideoOutput0", pinLock),
+    : VideoOutput(owner, VESK_WIDE("VideoOutput0"), pinLock),
       channels_(channels),
       tick_(std::move(tick)),
       frameSize_(PackSize(cameraSize_[0], cameraSize_[1])),

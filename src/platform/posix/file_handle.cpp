@@ -30,12 +30,12 @@ HRESULT OpenErrorToHresult(int error) {
 
 FileHandle::~FileHandle() { Close(); }
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+FileHandle::FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
     Close();
-    fd_ = std::exchange(other.fd_, -1);
+    handle_ = std::exchange(other.handle_, kClosed);
   }
   return *this;
 }
@@ -49,21 +49,21 @@ HRESULT FileHandle::Open(const std::string& path) {
     ::close(fd);
     return HRESULT_FROM_WIN32(kErrorAccessDenied);
   }
-  fd_ = fd;
+  handle_ = fd;
   return S_OK;
 }
 
 void FileHandle::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  handle_ = kClosed;
 }
 
 HRESULT FileHandle::Read(void* buffer, std::uint32_t size, std::uint32_t* got) {
   *got = 0;
-  if (fd_ < 0) return E_UNEXPECTED;
+  if (handle_ < 0) return E_UNEXPECTED;
   auto* bytes = static_cast<unsigned char*>(buffer);
   while (*got < size) {
-    ssize_t n = ::read(fd_, bytes + *got, size - *got);
+    ssize_t n = ::read(static_cast<int>(handle_), bytes + *got, size - *got);
     if (n < 0) {
       if (errno == EINTR) continue;
       return E_FAIL;
@@ -75,18 +75,18 @@ HRESULT FileHandle::Read(void* buffer, std::uint32_t size, std::uint32_t* got) {
 }
 
 HRESULT FileHandle::SeekRelative(std::int64_t offset) {
-  if (fd_ < 0) return E_UNEXPECTED;
-  return ::lseek(fd_, offset, SEEK_CUR) < 0 ? E_FAIL : S_OK;
+  if (handle_ < 0) return E_UNEXPECTED;
+  return ::lseek(static_cast<int>(handle_), offset, SEEK_CUR) < 0 ? E_FAIL : S_OK;
 }
 
 HRESULT FileHandle::SeekAbsolute(std::uint64_t offset) {
-  if (fd_ < 0) return E_UNEXPECTED;
-  return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0 ? E_FAIL : S_OK;
+  if (handle_ < 0) return E_UNEXPECTED;
+  return ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) < 0 ? E_FAIL : S_OK;
 }
 
 std::uint64_t FileHandle::Position() const {
-  if (fd_ < 0) return 0;
-  off_t position = ::lseek(fd_, 0, SEEK_CUR);
+  if (handle_ < 0) return 0;
+  off_t position = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
   return position < 0 ? 0 : static_cast<std::uint64_t>(position);
 }
 
