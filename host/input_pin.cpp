@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "host/empty_media_type_enumerator.h"
-#include "host/memory_allocator.h"
 #include "host/sink_filter.h"
+#include "vesk/memory_allocator.h"
 
 namespace vesk::host {
 
@@ -149,11 +149,7 @@ HRESULT InputPin::GetAllocator(IMemAllocator** allocator) {
   *allocator = nullptr;
   std::lock_guard lock(mutex_);
   if (!allocator_) {
-    try {
-      allocator_ = MemoryAllocator::Create();
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    if (HRESULT made = CreateMemoryAllocator(allocator_.GetAddressOf()); FAILED(made)) return made;
   }
   *allocator = ComPtr<IMemAllocator>(allocator_).Detach();
   return S_OK;

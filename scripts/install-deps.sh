@@ -12,7 +12,7 @@ packages=(
   ffmpeg
 )
 if [ "${1:-}" = "--windows" ]; then
-  packages=(cmake ninja-build libxvidcore-dev g++-mingw-w64-x86-64-posix wine wine64)
+  packages=(cmake ninja-build libxvidcore-dev g++-mingw-w64-x86-64-posix wine wine64 fonts-wine)
 fi
 
 missing=()

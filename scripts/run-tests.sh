@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the plain build, then the ASan+UBSan build.
-# Pass --tsan to run the ThreadSanitizer build as well.
+# Builds and runs every test: the plain build, then the ASan+UBSan build, then
+# the Windows DLL in Wine's filter graph where Wine is installed.
+# --tsan adds the ThreadSanitizer build; --wine runs the Wine check in any case
+# (it installs mingw-w64 and Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
 presets=(default asan)
-[ "${1:-}" = "--tsan" ] && presets+=(tsan)
+wine_check=false
+command -v wine >/dev/null && wine_check=true
+for arg in "$@"; do
+  case "$arg" in
+    --tsan) presets+=(tsan) ;;
+    --wine) wine_check=true ;;
+    *) echo "usage: $0 [--tsan] [--wine]" >&2; exit 2 ;;
+  esac
+done
 
 for preset in "${presets[@]}"; do
   echo "== $preset build"
@@ -15,3 +25,8 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+if $wine_check; then
+  echo "== Windows build under Wine"
+  scripts/check-wine.sh
+fi

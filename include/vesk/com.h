@@ -61,6 +61,7 @@ constexpr HRESULT E_NOINTERFACE = MakeHresult(0x80004002u);
 constexpr HRESULT E_POINTER = MakeHresult(0x80004003u);
 constexpr HRESULT E_FAIL = MakeHresult(0x80004005u);
 constexpr HRESULT E_UNEXPECTED = MakeHresult(0x8000FFFFu);
+constexpr HRESULT E_HANDLE = MakeHresult(0x80070006u);
 constexpr HRESULT E_OUTOFMEMORY = MakeHresult(0x8007000Eu);
 constexpr HRESULT E_INVALIDARG = MakeHresult(0x80070057u);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeHresult(0x80040111u);

@@ -59,10 +59,13 @@ constexpr HRESULT VFW_E_NOT_STOPPED = MakeHresult(0x80040224u);
 constexpr HRESULT VFW_E_WRONG_STATE = MakeHresult(0x80040227u);
 constexpr HRESULT VFW_E_TYPE_NOT_ACCEPTED = MakeHresult(0x8004022Au);
 constexpr HRESULT VFW_E_DUPLICATE_NAME = MakeHresult(0x8004022Du);
+constexpr HRESULT VFW_E_TIMEOUT = MakeHresult(0x8004022Eu);
 constexpr HRESULT VFW_S_DUPLICATE_NAME = 0x0004022D;
 constexpr HRESULT VFW_E_SAMPLE_TIME_NOT_SET = MakeHresult(0x80040249u);
 constexpr HRESULT VFW_E_MEDIA_TIME_NOT_SET = MakeHresult(0x80040251u);
 constexpr HRESULT VFW_S_NO_STOP_TIME = 0x00040270;
+constexpr HRESULT VFW_E_PIN_ALREADY_BLOCKED_ON_THIS_THREAD = MakeHresult(0x80040293u);
+constexpr HRESULT VFW_E_PIN_ALREADY_BLOCKED = MakeHresult(0x80040294u);
 
 // ---- Structures -------------------------------------------------------------
 

@@ -25,6 +25,10 @@ BYTE* NewWaveFormat(const AudioChannelFormat& format) {
   return block;
 }
 
+// 8-bit PCM is unsigned: its silence is the middle value, and a zero there
+// would be full negative level, a click at every mute.
+int SilenceByte(const AudioChannelFormat& format) { return format.bits == 8 ? 0x80 : 0; }
+
 }  // namespace
 
 AudioPin::AudioPin(filter::PinOwner& owner, platform::CriticalSection& pinLock)
@@ -101,7 +105,8 @@ HRESULT AudioPin::FillBuffer(IMediaSample* sample, input::Packet& packet) {
     packet.skip |= 1;
     return S_FALSE;
   }
-  const bool noSound = Format().noSound;
+  const AudioChannelFormat format = Format();
+  const bool noSound = format.noSound;
   std::uint32_t length = packet.length;
   if (noSound) length = packet.data && packet.length >= 2 ? platform::LoadLe16(packet.data) : 0;
   // A packet longer than the buffer is cut to it, never written past it.
@@ -113,7 +118,7 @@ HRESULT AudioPin::FillBuffer(IMediaSample* sample, input::Packet& packet) {
   if (GetMute() == 0 && !noSound && packet.data)
     std::memcpy(buffer, packet.data, length);
   else
-    std::memset(buffer, 0, length);
+    std::memset(buffer, SilenceByte(format), length);
 
   // Every sample carries the same times: nothing downstream paces by them.
   REFERENCE_TIME start = 0, stop = 1;

@@ -279,8 +279,12 @@ STDMETHODIMP SplitterFilter::Unregister() { return S_FALSE; }
 // ---- IFileSourceFilter -------------------------------------------------------------------
 
 STDMETHODIMP SplitterFilter::Load(LPCOLESTR name, const AM_MEDIA_TYPE*) {
-  if (file_.source.IsOpen()) return E_FAIL;
   if (!name) return E_POINTER;
+  // Under the pin lock, which Pause takes: no producer starts while the
+  // source changes, and none may be running, since it shares the reader.
+  platform::CriticalSection::Guard pins(pinLock_);
+  if (!IsStopped()) return VFW_E_NOT_STOPPED;
+  if (file_.source.IsOpen()) return E_FAIL;
   sourceName_ = name;
   sourceNamed_ = true;
   if (!IsLocalSource()) {
@@ -300,6 +304,7 @@ STDMETHODIMP SplitterFilter::Load(LPCOLESTR name, const AM_MEDIA_TYPE*) {
     hr = index_.Scan(file_.source, reader_, configuration_);
   }
   demux_.SetCurrentTime(index_.StartTime());
+  cursor_.configurationOffset = 0;
   SetPlayMode(0);
   if (FAILED(hr)) return hr;
   localFileLoaded_ = true;
@@ -387,8 +392,8 @@ void SplitterFilter::BeginFlushAll() {
 void SplitterFilter::EndFlushAll() {
   Broadcast([](StreamPin& pin) { pin.DeliverEndFlush(); });
 }
-void SplitterFilter::NewSegmentAll(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
-  Broadcast([&](StreamPin& pin) { pin.DeliverNewSegment(start, stop, rate); });
+void SplitterFilter::NewSegmentAll() {
+  Broadcast([](StreamPin& pin) { pin.DeliverNewSegment(0, 0, 1.0); });
 }
 
 }  // namespace vesk::filter

@@ -24,7 +24,7 @@
 #include "input/reading_thread.h"
 #include "input/stream_configuration.h"
 #include "platform/critical_section.h"
-#include "platform/event.h"
+#include "platform/os_event.h"
 #include "vesk/com_ptr.h"
 #include "vesk/dshow.h"
 #include "vesk/splitter_settings.h"
@@ -219,7 +219,7 @@ class SplitterFilter final : public IBaseFilter,
   void EndFlushAll() override;
   template <typename Delivery>
   void Broadcast(Delivery deliver);
-  void NewSegmentAll(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
+  void NewSegmentAll() override;
 
   HRESULT StartProducer();
   std::string FreezePrefix();
@@ -241,7 +241,7 @@ class SplitterFilter final : public IBaseFilter,
   // Guards rate_ and the reading of the current position.
   platform::CriticalSection seekLock_;
   // Set by Stop and by a flush: a producer waiting in flow control gives up.
-  platform::Event stopEvent_{platform::EventMode::kManualReset};
+  platform::OsEvent stopEvent_;
 
   // Written under filterLock_; read without it by a producer that reconnects.
   std::atomic<FILTER_STATE> state_{State_Stopped};

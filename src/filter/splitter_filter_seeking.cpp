@@ -87,6 +87,7 @@ STDMETHODIMP SplitterFilter::SetPositions(LONGLONG* current, DWORD currentFlags,
   if (IsStopped()) {
     std::lock_guard lock(file_.lock);
     file_.source.SeekTo(offset);
+    cursor_.repositioned = true;
     return S_OK;
   }
   // A new reading thread starts from the new place; the pins drop what they hold.
@@ -96,9 +97,13 @@ STDMETHODIMP SplitterFilter::SetPositions(LONGLONG* current, DWORD currentFlags,
   {
     std::lock_guard lock(file_.lock);
     file_.source.SeekTo(offset);
+    cursor_.repositioned = true;
   }
+  // The new thread sends the new segment itself, before its first sample: sent
+  // from here after Pause, samples of the new segment could overtake it, and a
+  // sink holding a sample would keep it waiting.
+  cursor_.newSegmentDue = true;
   Pause();
-  NewSegmentAll(0, 0, 1.0);
   return S_OK;
 }
 
@@ -183,6 +188,7 @@ STDMETHODIMP SplitterFilter::SeekIndexEntry(ULONGLONG* it1, ULONGLONG* it2) {
     // Under the file lock, so a read in progress finishes its packet first.
     std::lock_guard lock(file_.lock);
     file_.source.SeekTo(*offset);
+    cursor_.repositioned = true;
   }
   return S_OK;
 }

@@ -1,18 +1,19 @@
 #include "filter/stream_pin.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "filter/media_type_enumerator.h"
+#include "vesk/memory_allocator.h"
 
 namespace vesk::filter {
 namespace {
 
 constexpr DWORD kReconnectCacheRemovedFilters = 2;
 constexpr DWORD kPinFlowControlBlock = 1;
-// How often a blocked delivery looks at the stop event it shares with the filter.
-constexpr auto kStopPoll = std::chrono::milliseconds(10);
+
+// A type from a caller is read only when its format length has a format block behind it.
+bool WellFormed(const AM_MEDIA_TYPE& type) { return type.cbFormat == 0 || type.pbFormat != nullptr; }
 
 bool SameFormat(const AM_MEDIA_TYPE& a, const AM_MEDIA_TYPE& b) {
   return a.majortype == b.majortype && a.subtype == b.subtype && a.formattype == b.formattype &&
@@ -37,6 +38,7 @@ bool FullySpecified(const AM_MEDIA_TYPE& type) {
 StreamPin::StreamPin(PinOwner& owner, WideString name, platform::CriticalSection& pinLock)
     : owner_(owner), name_(std::move(name)), pinLock_(pinLock) {
   ModuleObjectCount::ObjectCreated();
+  unblocked_.Set();
 }
 
 StreamPin::~StreamPin() {
@@ -109,8 +111,9 @@ HRESULT StreamPin::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE* type
     BreakConnect();
     return hr;
   }
-  // The new connection already has the current format.
-  reconnectNeeded_.store(false, std::memory_order_release);
+  // A reconnection asked for by a channel description stays asked for: when
+  // playback starts past the description, the first packet still renegotiates
+  // and its sample is marked as a discontinuity.
   return S_OK;
 }
 
@@ -119,13 +122,15 @@ HRESULT StreamPin::DecideAllocator(IMemInputPin* input) {
   input->GetAllocatorRequirements(&request);
   if (request.cbAlign == 0) request.cbAlign = 1;
 
-  // The downstream pin's allocator is the one used. The module has no memory
-  // allocator of its own to offer instead, so a pin that gives none, or one
-  // that refuses our buffer sizes, cannot be connected to.
+  // The downstream pin's allocator first; when it gives none, grants less
+  // than the pin needs, or refuses it, an allocator of our own.
   ComPtr<IMemAllocator> theirs;
-  HRESULT hr = input->GetAllocator(theirs.GetAddressOf());
-  if (FAILED(hr) || !theirs) return VFW_E_NO_ALLOCATOR;
-  return OfferAllocator(input, theirs.Get(), request);
+  if (SUCCEEDED(input->GetAllocator(theirs.GetAddressOf())) && theirs &&
+      SUCCEEDED(OfferAllocator(input, theirs.Get(), request)))
+    return S_OK;
+  ComPtr<IMemAllocator> ours;
+  if (HRESULT hr = CreateMemoryAllocator(ours.GetAddressOf()); FAILED(hr)) return hr;
+  return OfferAllocator(input, ours.Get(), request);
 }
 
 HRESULT StreamPin::OfferAllocator(IMemInputPin* input, IMemAllocator* allocator,
@@ -137,7 +142,8 @@ HRESULT StreamPin::OfferAllocator(IMemInputPin* input, IMemAllocator* allocator,
   return S_OK;
 }
 
-STDMETHODIMP StreamPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
+// Connections start here: an output pin never takes one.
+STDMETHODIMP StreamPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) { return VFW_E_INVALID_DIRECTION; }
 
 STDMETHODIMP StreamPin::Disconnect() {
   platform::CriticalSection::Guard guard(connectionLock_);
@@ -221,6 +227,7 @@ STDMETHODIMP StreamPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { ret
 
 HRESULT StreamPin::CheckMediaType(const AM_MEDIA_TYPE* type) {
   if (!type) return E_POINTER;
+  if (!WellFormed(*type)) return E_FAIL;
   platform::CriticalSection::Guard guard(connectionLock_);
   AM_MEDIA_TYPE preferred{};
   if (GetMediaType(0, &preferred) != S_OK) return E_FAIL;
@@ -263,46 +270,84 @@ STDMETHODIMP StreamPin::Notify(IBaseFilter*, Quality) { return S_OK; }
 STDMETHODIMP StreamPin::SetSink(IQualityControl*) { return S_OK; }
 
 STDMETHODIMP StreamPin::Block(DWORD flags, HANDLE event) {
-  auto* done = static_cast<platform::Event*>(event);
-  std::unique_lock lock(blockLock_);
-  if (!(flags & kPinFlowControlBlock)) {
-    blocked_ = false;
-    blockPending_ = false;
-    blockChanged_.notify_all();
-    if (done) done->Set();
-    return S_OK;
+  if (flags & ~kPinFlowControlBlock) return E_INVALIDARG;
+  if (!(flags & kPinFlowControlBlock)) return Unblock();
+  if (event) {
+    if (!platform::ResetEventHandle(event)) return E_HANDLE;
+    return BlockAsynchronously(event);
   }
-  if (deliveriesInProgress_ == 0) {
-    blocked_ = true;
-    if (done) done->Set();
-    return S_OK;
-  }
-  blockPending_ = true;
+  return BlockSynchronously();
+}
+
+HRESULT StreamPin::BlockAsynchronously(HANDLE done) {
+  std::lock_guard lock(blockLock_);
+  if (blockState_ != BlockState::kNotBlocked)
+    return blockCaller_ == std::this_thread::get_id() ? VFW_E_PIN_ALREADY_BLOCKED_ON_THIS_THREAD
+                                                      : VFW_E_PIN_ALREADY_BLOCKED;
+  blockCaller_ = std::this_thread::get_id();
   blockDoneEvent_ = done;
-  if (!done) blockChanged_.wait(lock, [this] { return blocked_ || !blockPending_; });
+  blockState_ = BlockState::kPending;
+  if (deliveriesInProgress_ == 0) TakeBlock();
   return S_OK;
 }
 
-HRESULT StreamPin::StartUsingOutputPin() {
-  std::unique_lock lock(blockLock_);
-  while (blocked_) {
-    platform::Event* stop = stopEvent_.load(std::memory_order_acquire);
-    if (stop && stop->Wait(0)) return VFW_E_STATE_CHANGED;
-    blockChanged_.wait_for(lock, kStopPoll);
+HRESULT StreamPin::BlockSynchronously() {
+  platform::OsEvent done;
+  if (!done.Valid()) return E_OUTOFMEMORY;
+  HRESULT hr = BlockAsynchronously(done.Handle());
+  if (FAILED(hr)) return hr;
+  platform::OsEvent* stop = stopEvent_.load(std::memory_order_acquire);
+  const HANDLE events[] = {done.Handle(), stop ? stop->Handle() : nullptr};
+  const int woken = platform::WaitForAnyEvent(events, stop ? 2 : 1, platform::OsEvent::kInfinite, &hr);
+  {
+    // The event goes with this call: a block still pending must not set it later.
+    std::lock_guard lock(blockLock_);
+    if (blockDoneEvent_ == done.Handle()) blockDoneEvent_ = nullptr;
   }
-  ++deliveriesInProgress_;
+  if (woken == 0) return S_OK;
+  return woken == 1 ? VFW_E_STATE_CHANGED : hr;
+}
+
+HRESULT StreamPin::Unblock() {
+  std::lock_guard lock(blockLock_);
+  if (blockState_ == BlockState::kNotBlocked) return S_FALSE;
+  // A caller still waiting for its block to take effect is told as well.
+  if (blockState_ == BlockState::kPending && blockDoneEvent_) platform::SetEventHandle(blockDoneEvent_);
+  blockState_ = BlockState::kNotBlocked;
+  blockCaller_ = std::thread::id();
+  blockDoneEvent_ = nullptr;
+  unblocked_.Set();
   return S_OK;
+}
+
+void StreamPin::TakeBlock() {
+  blockState_ = BlockState::kBlocked;
+  unblocked_.Reset();
+  if (blockDoneEvent_) platform::SetEventHandle(blockDoneEvent_);
+  blockDoneEvent_ = nullptr;
+}
+
+HRESULT StreamPin::StartUsingOutputPin() {
+  for (;;) {
+    {
+      std::lock_guard lock(blockLock_);
+      if (blockState_ != BlockState::kBlocked) {
+        ++deliveriesInProgress_;
+        return S_OK;
+      }
+    }
+    platform::OsEvent* stop = stopEvent_.load(std::memory_order_acquire);
+    const HANDLE events[] = {unblocked_.Handle(), stop ? stop->Handle() : nullptr};
+    HRESULT failure = E_FAIL;
+    const int woken = platform::WaitForAnyEvent(events, stop ? 2 : 1, platform::OsEvent::kInfinite, &failure);
+    if (woken == 1) return VFW_E_STATE_CHANGED;
+    if (woken < 0) return failure;
+  }
 }
 
 void StreamPin::StopUsingOutputPin() {
   std::lock_guard lock(blockLock_);
-  if (--deliveriesInProgress_ == 0 && blockPending_) {
-    blockPending_ = false;
-    blocked_ = true;
-    if (blockDoneEvent_) blockDoneEvent_->Set();
-    blockDoneEvent_ = nullptr;
-    blockChanged_.notify_all();
-  }
+  if (--deliveriesInProgress_ == 0 && blockState_ == BlockState::kPending) TakeBlock();
 }
 
 // ---- Delivery -----------------------------------------------------------------
@@ -325,7 +370,8 @@ class DeliverySection {
 bool StreamPin::ReconnectForNewFormat() {
   IGraphConfig* graph = graphConfig_.load(std::memory_order_acquire);
   if (!graph) return false;
-  HANDLE abort = static_cast<HANDLE>(stopEvent_.load(std::memory_order_acquire));
+  platform::OsEvent* stop = stopEvent_.load(std::memory_order_acquire);
+  HANDLE abort = stop ? stop->Handle() : nullptr;
   return SUCCEEDED(graph->Reconnect(static_cast<IPin*>(this), nullptr, nullptr, nullptr, abort,
                                     kReconnectCacheRemovedFilters));
 }
@@ -348,13 +394,17 @@ HRESULT StreamPin::DeliverRecord(input::Packet& packet) {
   if (!allocator || !input) return VFW_E_NOT_CONNECTED;
 
   ComPtr<IMediaSample> sample;
-  HRESULT hr = allocator->GetBuffer(sample.GetAddressOf(), nullptr, nullptr, 0);
+  HRESULT hr = GetDeliveryBuffer(*allocator, sample.GetAddressOf());
   if (FAILED(hr) || !sample) return FAILED(hr) ? hr : E_FAIL;
+  // A failed fill is delivered all the same: only S_FALSE and the skip flag hold a sample back.
   hr = FillBuffer(sample.Get(), packet);
-  if (FAILED(hr)) return hr;
   if (discontinuity) sample->SetDiscontinuity(TRUE);
   if (hr == S_FALSE || (packet.skip & 1)) return S_OK;
   return input->Receive(sample.Get());
+}
+
+HRESULT StreamPin::GetDeliveryBuffer(IMemAllocator& allocator, IMediaSample** sample) {
+  return allocator.GetBuffer(sample, nullptr, nullptr, 0);
 }
 
 ComPtr<IPin> StreamPin::ConnectedPeer() {
@@ -368,13 +418,13 @@ HRESULT StreamPin::DeliverEndOfStream() {
 }
 
 HRESULT StreamPin::DeliverBeginFlush() {
-  if (platform::Event* stop = stopEvent_.load(std::memory_order_acquire)) stop->Set();
+  if (platform::OsEvent* stop = stopEvent_.load(std::memory_order_acquire)) stop->Set();
   ComPtr<IPin> peer = ConnectedPeer();
   return peer ? peer->BeginFlush() : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT StreamPin::DeliverEndFlush() {
-  if (platform::Event* stop = stopEvent_.load(std::memory_order_acquire)) stop->Reset();
+  if (platform::OsEvent* stop = stopEvent_.load(std::memory_order_acquire)) stop->Reset();
   ComPtr<IPin> peer = ConnectedPeer();
   return peer ? peer->EndFlush() : VFW_E_NOT_CONNECTED;
 }
@@ -398,7 +448,7 @@ std::int32_t StreamPin::GetActiveChannel() {
 
 void StreamPin::SetChannelDescription(const input::ChannelRecord& record) { channelRecord_ = record; }
 
-void StreamPin::SetConfigInfo(IGraphConfig* graphConfig, platform::Event* stopEvent) {
+void StreamPin::SetConfigInfo(IGraphConfig* graphConfig, platform::OsEvent* stopEvent) {
   graphConfig_.store(graphConfig, std::memory_order_release);
   stopEvent_.store(stopEvent, std::memory_order_release);
 }

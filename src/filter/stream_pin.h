@@ -7,16 +7,16 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "filter/pin_owner.h"
 #include "input/channel_record.h"
 #include "input/packet.h"
 #include "platform/critical_section.h"
-#include "platform/event.h"
+#include "platform/os_event.h"
 #include "vesk/com_ptr.h"
 #include "vesk/dshow.h"
 
@@ -55,7 +55,9 @@ class StreamPin : public IPin, public IQualityControl, public IPinFlowControl {
   STDMETHOD(Notify)(IBaseFilter* self, Quality quality) override;
   STDMETHOD(SetSink)(IQualityControl* sink) override;
 
-  // IPinFlowControl: a block takes effect once no delivery is under way.
+  // IPinFlowControl: a block takes effect once no delivery is under way. With
+  // an event the call returns at once and the event is set when the block
+  // holds; without one it waits for that, or for the filter to stop.
   STDMETHOD(Block)(DWORD flags, HANDLE event) override;
 
   // State changes of the filter, under the pin lock.
@@ -83,12 +85,14 @@ class StreamPin : public IPin, public IQualityControl, public IPinFlowControl {
   std::int32_t GetActiveChannel();
   virtual void SetChannelDescription(const input::ChannelRecord& record);
 
-  void SetConfigInfo(IGraphConfig* graphConfig, platform::Event* stopEvent);
+  void SetConfigInfo(IGraphConfig* graphConfig, platform::OsEvent* stopEvent);
   bool IsConnected();
   const WideString& name() const { return name_; }
 
  protected:
   virtual HRESULT FillBuffer(IMediaSample* sample, input::Packet& packet) = 0;
+  // An empty sample for the next packet; waits while none is free.
+  virtual HRESULT GetDeliveryBuffer(IMemAllocator& allocator, IMediaSample** sample);
 
   // The connection's media type; valid while connected, under the connection lock.
   const AM_MEDIA_TYPE& connectionType() const { return connectionType_; }
@@ -122,19 +126,27 @@ class StreamPin : public IPin, public IQualityControl, public IPinFlowControl {
   // Not owned; set while the filter is in a graph. Read by the producer when
   // it reconnects, written under the pin lock while no producer runs.
   std::atomic<IGraphConfig*> graphConfig_{nullptr};
-  std::atomic<platform::Event*> stopEvent_{nullptr};
+  std::atomic<platform::OsEvent*> stopEvent_{nullptr};
   std::atomic<bool> reconnectNeeded_{false};
   input::ChannelRecord channelRecord_{};
 
   std::mutex channelLock_;  // guards activeChannel_
   std::int32_t activeChannel_ = 0;
 
+  enum class BlockState { kNotBlocked, kPending, kBlocked };
+  HRESULT BlockAsynchronously(HANDLE done);
+  HRESULT BlockSynchronously();
+  HRESULT Unblock();
+  // Under blockLock_: the pending block holds now.
+  void TakeBlock();
+
   std::mutex blockLock_;  // guards the flow-control state below
-  std::condition_variable blockChanged_;
   int deliveriesInProgress_ = 0;
-  bool blocked_ = false;
-  bool blockPending_ = false;
-  platform::Event* blockDoneEvent_ = nullptr;  // signalled when a pending block takes effect
+  BlockState blockState_ = BlockState::kNotBlocked;
+  std::thread::id blockCaller_;  // the thread that asked for the block in force
+  HANDLE blockDoneEvent_ = nullptr;  // the caller's, set when a pending block takes effect
+  // Set whenever the pin is not blocked: a delivery waits for it or for the stop event.
+  platform::OsEvent unblocked_;
 };
 
 }  // namespace vesk::filter

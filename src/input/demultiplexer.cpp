@@ -29,7 +29,7 @@ void Demultiplexer::Route(Packet& packet) {
     case PacketKind::kIndexPosition:
       if (outputs_.SnapshotFreezeHeld() && configuration_.VideoChannelCount() == lastPinIndex_ + 1u)
         outputs_.ReleaseSnapshotFreeze();
-      currentTime_ = packet.time;
+      currentTime_.store(packet.time, std::memory_order_release);
       outputs_.SetClock(packet.time);
       return;
     case PacketKind::kConfigurationChanged:
@@ -69,13 +69,11 @@ void Demultiplexer::RestartByteRate() {
 }
 
 std::uint32_t Demultiplexer::CurrentTime() const {
-  std::lock_guard guard(lock_);
-  return currentTime_;
+  return currentTime_.load(std::memory_order_acquire);
 }
 
 void Demultiplexer::SetCurrentTime(std::uint32_t seconds) {
-  std::lock_guard guard(lock_);
-  currentTime_ = seconds;
+  currentTime_.store(seconds, std::memory_order_release);
 }
 
 }  // namespace vesk::input

@@ -5,6 +5,7 @@
 // downstream pace is the reading pace.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -45,6 +46,8 @@ class Demultiplexer final : public PacketDispatcher {
   // A new configuration starts a new measuring period.
   void RestartByteRate();
 
+  // Read and set without the lock, which a delivery blocked downstream may hold
+  // for long: a host polls the position while paused.
   std::uint32_t CurrentTime() const;
   void SetCurrentTime(std::uint32_t seconds);
 
@@ -59,13 +62,13 @@ class Demultiplexer final : public PacketDispatcher {
   DemultiplexerOutputs& outputs_;
   TickSource tick_;
 
-  // Guards the byte counter, the measuring start and the current time, and
+  // Guards the byte counter and the measuring start, and
   // serialises the producers. Recursive: a channel description parsed under
   // it restarts the byte rate through the configuration's listener.
   mutable std::recursive_mutex lock_;
   std::uint32_t byteCounter_ = 0;
   std::uint32_t measuringStart_ = 0;
-  std::uint32_t currentTime_ = 0;
+  std::atomic<std::uint32_t> currentTime_{0};
   // Index positions carry no camera: the one of the last data packet stands for it.
   std::uint8_t lastPinIndex_ = 0;
 };

@@ -21,6 +21,7 @@ std::uint32_t ClassOf(std::uint8_t textChannel, std::uint8_t statusChannel) {
 
 HRESULT FileIndex::Scan(FileSource& file, PacketReader& reader, StreamConfiguration& configuration) {
   entries_.clear();
+  descriptions_.assign(1, 0);
   if (FAILED(file.SeekTo(0))) return E_FAIL;
   PacketPtr packet;
   if (reader.ReadPacket(file, &packet, ReadMode::kWithData) != S_OK ||
@@ -37,7 +38,9 @@ HRESULT FileIndex::Scan(FileSource& file, PacketReader& reader, StreamConfigurat
   std::uint64_t offset = file.Position();
 
   while (reader.ReadPacket(file, &packet, ReadMode::kHeadersOnly) == S_OK) {
-    if (packet->kind == PacketKind::kIndexPosition) {
+    if (packet->kind == PacketKind::kChannelDescription) {
+      descriptions_.push_back(offset);
+    } else if (packet->kind == PacketKind::kIndexPosition) {
       sequence = kNoStatusYet;
       IndexEntry entry;
       entry.byteOffset = offset;
@@ -107,12 +110,17 @@ bool FileIndex::AnswerEntry(const IndexEntry& entry, std::uint64_t& it1, std::ui
   return true;
 }
 
+std::optional<std::uint64_t> FileIndex::DescriptionBefore(std::uint64_t position) const {
+  auto at = std::lower_bound(descriptions_.begin(), descriptions_.end(), position);
+  if ((at != descriptions_.end() && *at == position) || at == descriptions_.begin()) return std::nullopt;
+  return *(at - 1);
+}
+
 ActivityFound FileIndex::FindActivity(std::uint64_t& it1, std::uint64_t& it2) const {
   ActivityFound found;
   for (std::size_t i = 1; i < entries_.size(); ++i) {
-    if (entries_[i].number != it1) continue;
-    AnswerEntry(entries_[i], it1, it2, found);
-    break;
+    // An entry without the asked activity passes the walk on to the next one.
+    if (entries_[i].number == it1 && AnswerEntry(entries_[i], it1, it2, found)) break;
   }
   return found;
 }

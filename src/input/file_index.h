@@ -70,6 +70,10 @@ class FileIndex {
   // first one that does not lie behind the position, or the last entry.
   std::size_t EntryBeforePosition(std::uint64_t position) const;
 
+  // The channel description that a reader starting at `position` must have
+  // parsed first: the last one before it; none when one begins right there.
+  std::optional<std::uint64_t> DescriptionBefore(std::uint64_t position) const;
+
   // One step of the caller's walk over the recorded activity, from the second
   // entry on; it1 and it2 are the caller's iterators.
   ActivityFound FindActivity(std::uint64_t& it1, std::uint64_t& it2) const;
@@ -83,6 +87,7 @@ class FileIndex {
                           ActivityFound& found);
 
   std::vector<IndexEntry> entries_;
+  std::vector<std::uint64_t> descriptions_;  // offsets of the channel descriptions, in file order
 };
 
 }  // namespace vesk::input

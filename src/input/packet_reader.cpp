@@ -75,21 +75,28 @@ HRESULT PacketReader::ReadPacket(ByteSource& source, PacketPtr* out, ReadMode mo
       }
       fragments = 0;
       if (header == kChannelDescriptionMark) {
-        std::uint8_t fields[kDescriptionFieldsSize];
-        if (FieldRead read = ReadField(source, fields, sizeof fields); read != FieldRead::kRead)
-          return FieldReadResult(read);
-        payloadLength = LoadLe16(fields);
+        // Length and reserved bytes are read one after the other: a stream
+        // cut right after the length ends here instead of passing for a
+        // description with no payload.
+        std::uint8_t length[2], reserved[2];
+        for (auto [field, size] : {std::pair{length, 2u}, std::pair{reserved, 2u}})
+          if (FieldRead read = ReadField(source, field, size); read != FieldRead::kRead)
+            return FieldReadResult(read);
+        payloadLength = LoadLe16(length);
         packet.Reset(Packet::Create(PacketKind::kChannelDescription, payloadLength, withData));
         if (!packet) return E_OUTOFMEMORY;
         Trace("  Channel descripion:  length = %d\n", static_cast<int>(payloadLength));
       } else {
-        std::uint8_t fields[kIndexFieldsSize];
-        if (FieldRead read = ReadField(source, fields, sizeof fields); read != FieldRead::kRead)
-          return FieldReadResult(read);
+        // Time and previous length are read one after the other: an index
+        // position cut inside them is an end, never an entry with a made-up time.
+        std::uint8_t time[4], prevLength[4];
+        for (auto [field, size] : {std::pair{time, 4u}, std::pair{prevLength, 4u}})
+          if (FieldRead read = ReadField(source, field, size); read != FieldRead::kRead)
+            return FieldReadResult(read);
         packet.Reset(Packet::Create(PacketKind::kIndexPosition, 0, false));
         if (!packet) return E_OUTOFMEMORY;
-        packet->time = LoadLe32(fields);
-        packet->prevLength = LoadLe32(fields + 4);
+        packet->time = LoadLe32(time);
+        packet->prevLength = LoadLe32(prevLength);
         Trace("  Index position: Time = 0x%08x, prevLength = 0x%08x\n", packet->time,
               packet->prevLength);
       }

@@ -64,10 +64,30 @@ bool ReadingThread::StepIndex(std::uint32_t playMode) {
   return true;
 }
 
+void ReadingThread::BringConfigurationInForce() {
+  PacketPtr description;
+  {
+    std::lock_guard lock(file_.lock);
+    const std::uint64_t position = file_.source.Position();
+    const std::optional<std::uint64_t> inForce = index_.DescriptionBefore(position);
+    if (!inForce || *inForce == cursor_.configurationOffset.load()) return;
+    const bool read = SUCCEEDED(file_.source.SeekTo(*inForce)) &&
+                      reader_.ReadPacket(file_.source, &description, ReadMode::kWithData) == S_OK;
+    file_.source.SeekTo(position);
+    if (!read || description->kind != PacketKind::kChannelDescription) return;
+    cursor_.configurationOffset = *inForce;
+  }
+  outputs_.DispatchPacket(*description);
+}
+
 void ReadingThread::ReadLoop() {
+  // The framework's rule: a new segment reaches the pins before any sample of it.
+  if (cursor_.newSegmentDue.exchange(false)) outputs_.NewSegmentAll();
   // Stepping reads two packets per entry: the index position and the one after it.
   bool stepDue = true;
   while (AnswerRequests()) {
+    if (cursor_.repositioned.load(std::memory_order_relaxed) && cursor_.repositioned.exchange(false))
+      BringConfigurationInForce();
     const std::uint32_t playMode = cursor_.playMode.load();
     if (stepDue && (playMode & kPlayModeIndexStepping)) {
       if (!StepIndex(playMode)) return;
@@ -79,7 +99,9 @@ void ReadingThread::ReadLoop() {
     HRESULT hr;
     {
       std::lock_guard lock(file_.lock);
+      const std::uint64_t offset = file_.source.Position();
       hr = reader_.ReadPacket(file_.source, &packet, ReadMode::kWithData);
+      if (hr == S_OK && packet->kind == PacketKind::kChannelDescription) cursor_.configurationOffset = offset;
     }
     if (hr != S_OK) {
       outputs_.EndOfStreamAll();

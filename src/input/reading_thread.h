@@ -34,6 +34,14 @@ constexpr std::uint32_t kPlayModeForward = 4;
 struct PlaybackCursor {
   std::atomic<std::uint32_t> playMode{0};
   std::atomic<std::size_t> currentEntry{0};  // the index entry stepping seeks to next
+  // Set by a jump: before reading on, the reading thread parses the channel
+  // description in force at the new place if another one was parsed last.
+  std::atomic<bool> repositioned{false};
+  // Set by a seek of a running filter: the next reading thread sends the new
+  // segment before its first sample.
+  std::atomic<bool> newSegmentDue{false};
+  // Byte offset of the channel description parsed last.
+  std::atomic<std::uint64_t> configurationOffset{0};
 };
 
 // The local file and the lock that keeps a read in progress apart from jumps
@@ -47,6 +55,8 @@ class StreamBroadcast : public PacketDispatcher {
  public:
   virtual void BeginFlushAll() = 0;
   virtual void EndFlushAll() = 0;
+  // A new segment from the start, at the normal rate.
+  virtual void NewSegmentAll() = 0;
 
  protected:
   ~StreamBroadcast() = default;
@@ -67,6 +77,8 @@ class ReadingThread final : public WorkerThread {
   bool AnswerRequests();
   // Seeks to the current index entry and moves the cursor on; false at the end.
   bool StepIndex(std::uint32_t playMode);
+  // After a jump: the channel description in force where reading goes on.
+  void BringConfigurationInForce();
 
   SharedFile& file_;
   PacketReader& reader_;

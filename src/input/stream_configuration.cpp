@@ -40,6 +40,8 @@ class RecordCursor {
   // Takes a text up to and including its zero byte (or to the end of the
   // record), keeps what fits the field, and recodes it for display.
   void TakeText(char* field, std::uint32_t fieldSize) {
+    field[0] = '\0';
+    if (left_ == 0) return;  // an empty record may have no bytes at all
     const void* zero = std::memchr(p_, 0, left_);
     const std::uint32_t textLength =
         zero ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(zero) - p_) : left_;

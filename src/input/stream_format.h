@@ -9,10 +9,6 @@ namespace vesk::input {
 constexpr std::uint32_t kChannelDescriptionMark = 0xA505A5A5;
 constexpr std::uint32_t kIndexPositionMark = 0xA5A5A505;
 
-// Sizes of the fixed parts that follow a header word.
-constexpr std::uint32_t kDescriptionFieldsSize = 4;  // 16-bit length, 16 bits reserved
-constexpr std::uint32_t kIndexFieldsSize = 8;        // 32-bit time, 32-bit prevLength
-
 constexpr std::uint32_t kMaxFragmentPayload = 0xFFFF;
 constexpr std::uint8_t kFlagByteMask = 0x3F;
 

@@ -74,8 +74,56 @@ HRESULT VideoPin::Inactive() {
     std::lock_guard hold(pictureLock_);
     active_ = false;
     lastOutput_ = nullptr;
+    lastSample_.Reset();
   }
   return StreamPin::Inactive();
+}
+
+namespace {
+
+BYTE* BufferOf(IMediaSample& sample) {
+  BYTE* buffer = nullptr;
+  return SUCCEEDED(sample.GetPointer(&buffer)) ? buffer : nullptr;
+}
+
+}  // namespace
+
+HRESULT VideoPin::GetDeliveryBuffer(IMemAllocator& allocator, IMediaSample** sample) {
+  std::unique_lock hold(pictureLock_);
+  if (lastSample_) {
+    // Another buffer free at once (an allocator with several, or the new one
+    // of a reconnection): the last picture is copied into it, since the grid
+    // composes one tile at a time over the picture before.
+    HRESULT hr = allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT);
+    if (hr == VFW_E_TIMEOUT) {
+      // The one buffer is the one held: it goes back and, unless the
+      // downstream pin still holds it too, comes straight back with the picture.
+      lastSample_.Reset();
+      hr = allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT);
+      if (SUCCEEDED(hr) && BufferOf(**sample) != lastOutput_) lastOutput_ = nullptr;
+    } else if (SUCCEEDED(hr)) {
+      BYTE* buffer = BufferOf(**sample);
+      const std::size_t bytes = geometry_.PictureBytes();
+      if (lastOutput_ && buffer && buffer != lastOutput_ && static_cast<std::size_t>((*sample)->GetSize()) >= bytes &&
+          static_cast<std::size_t>(lastSample_->GetSize()) >= bytes)
+        std::memcpy(buffer, lastOutput_, bytes);
+      lastOutput_ = buffer;
+      lastSample_.Reset();
+    }
+    if (hr != VFW_E_TIMEOUT) {
+      if (SUCCEEDED(hr)) lastSample_ = ComPtr<IMediaSample>(*sample);
+      return hr;
+    }
+    lastOutput_ = nullptr;  // nothing held any more: a snapshot meanwhile finds no picture
+  }
+  hold.unlock();
+  HRESULT hr = allocator.GetBuffer(sample, nullptr, nullptr, 0);
+  if (SUCCEEDED(hr)) {
+    hold.lock();
+    // A pin made inactive meanwhile holds nothing: the allocator must be free to change.
+    if (active_) lastSample_ = ComPtr<IMediaSample>(*sample);
+  }
+  return hr;
 }
 
 HRESULT VideoPin::GetMediaType(int position, AM_MEDIA_TYPE* type) {
@@ -143,10 +191,10 @@ HRESULT VideoPin::SetMediaType(const AM_MEDIA_TYPE* type) {
 
 HRESULT VideoPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
   if (!allocator || !request) return E_POINTER;
-  // Room for two output pictures.
+  // Room for two output pictures. The prefix and alignment stay as the
+  // downstream pin asked: a pin that needs a prefix before each buffer gets it.
   request->cBuffers = 1;
   request->cbBuffer = static_cast<LONG>(geometry_.cameraFrameBytes * 8);
-  request->cbPrefix = 0;
   ALLOCATOR_PROPERTIES actual{};
   const HRESULT hr = allocator->SetProperties(request, &actual);
   if (FAILED(hr)) return hr;
@@ -523,7 +571,8 @@ void VideoPin::DrawGeneralTexts(BYTE* output) {
 }
 
 bool VideoPin::DecodesRgb32(int camera) const {
-  return decoders_[camera]->Stride() == static_cast<int>(4 * geometry_.width);
+  // A decoder that xvidcore could not make decodes nothing either.
+  return decoders_[camera]->HasDecoder() && decoders_[camera]->Stride() == static_cast<int>(4 * geometry_.width);
 }
 
 void VideoPin::Compose(int camera, BYTE* output, CVideoCodec* decoder) {

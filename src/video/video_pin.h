@@ -20,6 +20,7 @@
 #include "video/picture_recorder.h"
 #include "video/stream_clock.h"
 #include "video/video_codec.h"
+#include "vesk/com_ptr.h"
 
 namespace vesk::video {
 
@@ -66,6 +67,9 @@ class VideoPin final : public filter::VideoOutput {
 
  protected:
   HRESULT FillBuffer(IMediaSample* sample, input::Packet& packet) override;
+  // Hands over the last picture to the next buffer without losing it: see
+  // lastSample_.
+  HRESULT GetDeliveryBuffer(IMemAllocator& allocator, IMediaSample** sample) override;
 
  private:
   // The output geometry fixed when the media type was set: every composition
@@ -158,6 +162,12 @@ class VideoPin final : public filter::VideoOutput {
   // a snapshot on the settings thread reads it. Null while the pin is not active.
   mutable std::mutex pictureLock_;
   BYTE* lastOutput_ = nullptr;
+  // The sample whose buffer holds the last picture. Holding it keeps the
+  // buffer's memory whatever the allocator does meanwhile (a downstream pin
+  // decommitting it, a reconnection releasing it); it goes back only when the
+  // next buffer is taken, and the picture moves into that buffer when it is
+  // another one.
+  ComPtr<IMediaSample> lastSample_;
   bool active_ = false;
   PictureRecorder recorder_;
 };

@@ -34,6 +34,10 @@ class RecordingOutputs final : public StreamBroadcast {
     events_.push_back("flush");
   }
   void EndFlushAll() override {}
+  void NewSegmentAll() override {
+    std::lock_guard lock(mutex_);
+    events_.push_back("segment");
+  }
 
   bool WaitForEnd() { return ended_.Wait(10000); }
   std::vector<std::string> events() {

@@ -10,7 +10,8 @@
 //                                      then seeks again while running
 //
 // OUT receives audio.pcm (every byte the audio grabber saw), picture.bmp (the
-// last picture), and for a file config-report.txt; standard output gets one
+// last picture), drawn.bmp (every pixel drawn in any picture: the pictures
+// OR-ed together), and for a file config-report.txt; standard output gets one
 // "name: value" line per figure. Every wait has a time limit; the exit code is
 // 0 only when every step succeeded.
 #include <windows.h>
@@ -50,7 +51,7 @@ HRESULT Check(HRESULT hr, const char* step) {
 }
 
 // Keeps what one grabber saw: the bytes of every sample, or only the count
-// and the last one.
+// and the last sample that had any.
 class SampleCollector final : public ISampleGrabberCB {
  public:
   explicit SampleCollector(bool keepAll) : keepAll_(keepAll) {}
@@ -70,34 +71,57 @@ class SampleCollector final : public ISampleGrabberCB {
   STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
     BYTE* data = nullptr;
     if (FAILED(sample->GetPointer(&data))) return S_OK;
-    const LONG length = sample->GetActualDataLength();
+    LONG length = sample->GetActualDataLength();
     std::lock_guard hold(lock_);
     ++count_;
-    if (!keepAll_) bytes_.clear();
-    bytes_.insert(bytes_.end(), data, data + length);
+    // The module's own allocator hands out samples of length 0 and the video
+    // pin sets none: counted, and the whole buffer taken as the picture.
+    if (length == 0 && !keepAll_) {
+      ++withoutLength_;
+      length = sample->GetSize();
+    }
+    if (keepAll_) {
+      bytes_.insert(bytes_.end(), data, data + length);
+    } else if (length > 0) {
+      bytes_.assign(data, data + length);
+      // Every byte ever drawn: what the pictures showed at any time.
+      drawn_.resize(bytes_.size());
+      for (size_t i = 0; i < bytes_.size(); ++i) drawn_[i] |= bytes_[i];
+    }
     return S_OK;
   }
   STDMETHODIMP BufferCB(double, BYTE*, LONG) override { return E_NOTIMPL; }
 
   void Clear() {
     std::lock_guard hold(lock_);
-    count_ = 0;
+    count_ = withoutLength_ = 0;
     bytes_.clear();
+    drawn_.clear();
   }
   long Count() {
     std::lock_guard hold(lock_);
     return count_;
   }
+  long WithoutLength() {
+    std::lock_guard hold(lock_);
+    return withoutLength_;
+  }
   std::vector<BYTE> Bytes() {
     std::lock_guard hold(lock_);
     return bytes_;
   }
+  std::vector<BYTE> Drawn() {
+    std::lock_guard hold(lock_);
+    return drawn_;
+  }
 
  private:
   const bool keepAll_;
-  std::mutex lock_;  // guards count_ and bytes_: samples arrive on the graph's streaming thread
+  std::mutex lock_;  // guards the fields below: samples arrive on the graph's streaming thread
   long count_ = 0;
+  long withoutLength_ = 0;
   std::vector<BYTE> bytes_;
+  std::vector<BYTE> drawn_;
 };
 
 bool WriteFile(const std::string& path, const void* data, size_t size) {
@@ -147,7 +171,8 @@ ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
 // Sample Grabber and a Null Renderer.
 class GraphSession {
  public:
-  bool Build(const std::wstring& location) {
+  // Makes the graph and the filter and loads `location`; the pins are not connected yet.
+  bool Load(const std::wstring& location) {
     if (FAILED(Check(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       reinterpret_cast<void**>(graph_.GetAddressOf())),
                      "CoCreateInstance(CLSID_FilterGraph)")))
@@ -162,12 +187,17 @@ class GraphSession {
                      "IFileSourceFilter")) ||
         FAILED(Check(file->Load(location.c_str(), nullptr), "Load")))
       return false;
-    Check(source_->QueryInterface(IID_ISplitterSettings, reinterpret_cast<void**>(settings_.GetAddressOf())),
-          "ISplitterSettings");
+    return SUCCEEDED(Check(
+        source_->QueryInterface(IID_ISplitterSettings, reinterpret_cast<void**>(settings_.GetAddressOf())),
+        "ISplitterSettings"));
+  }
+
+  // Connects each output pin to a grabber and a renderer.
+  bool Connect() {
     // The Linux player's pictures carry no texts unless asked: the same here.
     LONG off = 0;
     settings_->ShowTimeOp(vesk::OptionWrite, &off);
-    if (!Connect(L"Audio", MEDIATYPE_Audio, audio_) || !Connect(L"VideoOutput0", MEDIATYPE_Video, video_))
+    if (!ConnectPin(L"Audio", MEDIATYPE_Audio, audio_) || !ConnectPin(L"VideoOutput0", MEDIATYPE_Video, video_))
       return false;
     // Samples go as fast as the grabbers take them, as in the Linux player.
     ComPtr<IMediaFilter> timing;
@@ -203,17 +233,19 @@ class GraphSession {
   // Writes what the grabbers saw into `folder`.
   void Report(const std::string& folder) {
     const std::vector<BYTE> audio = audioCollector_.Bytes();
-    std::printf("audio samples: %ld\naudio bytes: %zu\nvideo samples: %ld\n", audioCollector_.Count(), audio.size(),
-                videoCollector_.Count());
+    std::printf("audio samples: %ld\naudio bytes: %zu\nvideo samples: %ld\nvideo samples without a length: %ld\n",
+                audioCollector_.Count(), audio.size(), videoCollector_.Count(), videoCollector_.WithoutLength());
     if (!WriteFile(folder + "\\audio.pcm", audio.data(), audio.size())) Check(E_FAIL, "writing audio.pcm");
     AM_MEDIA_TYPE type{};
     if (SUCCEEDED(video_.grabber->GetConnectedMediaType(&type)) && type.formattype == FORMAT_VideoInfo) {
       const auto* format = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
       std::printf("video format: %ldx%ld, %u bits\n", format->bmiHeader.biWidth, format->bmiHeader.biHeight,
                   format->bmiHeader.biBitCount);
-      if (!WriteBitmap(folder + "\\picture.bmp", videoCollector_.Bytes(), format->bmiHeader.biWidth,
-                       format->bmiHeader.biHeight))
-        Check(E_FAIL, "writing picture.bmp");
+      const LONG width = format->bmiHeader.biWidth;
+      const LONG height = format->bmiHeader.biHeight;
+      if (!WriteBitmap(folder + "\\picture.bmp", videoCollector_.Bytes(), width, height) ||
+          !WriteBitmap(folder + "\\drawn.bmp", videoCollector_.Drawn(), width, height))
+        Check(E_FAIL, "writing the pictures");
       CoTaskMemFree(type.pbFormat);
       if (type.pUnk) type.pUnk->Release();
     }
@@ -241,7 +273,7 @@ class GraphSession {
     ComPtr<IBaseFilter> renderer;
   };
 
-  bool Connect(const wchar_t* pinName, const GUID& majorType, Branch& branch) {
+  bool ConnectPin(const wchar_t* pinName, const GUID& majorType, Branch& branch) {
     SampleCollector& collector = majorType == MEDIATYPE_Audio ? audioCollector_ : videoCollector_;
     if (FAILED(Check(CoCreateInstance(kSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                       reinterpret_cast<void**>(branch.grabberFilter.GetAddressOf())),
@@ -291,9 +323,11 @@ std::wstring Wide(const char* text) {
 
 void Play(const char* location, const std::string& folder) {
   GraphSession session;
-  if (!session.Build(Wide(location))) return;
-  if (session.RunToCompletion()) session.Report(folder);
+  if (!session.Load(Wide(location))) return;
+  // Before the pins connect, as the Linux player prints it.
   if (std::strncmp(location, "http://", 7) != 0) session.WriteConfigReport(folder);
+  if (!session.Connect()) return;
+  if (session.RunToCompletion()) session.Report(folder);
   session.Stop();
 }
 
@@ -301,7 +335,7 @@ void Play(const char* location, const std::string& folder) {
 // again while running and plays to the end once more.
 void Seek(const char* file, double seconds, const std::string& folder) {
   GraphSession session;
-  if (!session.Build(Wide(file))) return;
+  if (!session.Load(Wide(file)) || !session.Connect()) return;
   ComPtr<IMediaSeeking> seeking;
   if (FAILED(Check(session.source().QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(seeking.GetAddressOf())),
                    "IMediaSeeking")))

@@ -84,7 +84,12 @@ ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit) 
 
     switch (packet->kind) {
       case input::PacketKind::kChannelDescription:
-        configuration.ParseConfiguration(packet->data, packet->length);
+        // The filter refuses a recording whose first description does not
+        // parse; later ones are taken as the stream brings them.
+        if (FAILED(configuration.ParseConfiguration(packet->data, packet->length)) && offset == 0) {
+          Stop(result, E_FAIL, 0, "not a recorder stream: its channel description has an entry cut short");
+          return result;
+        }
         if (result.channelDescriptions++ == 0) {
           std::vector<char> report(kReportSize);
           configuration.GetConfigReport(report.data(), kReportSize, input::PinReport{});

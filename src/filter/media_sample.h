@@ -6,10 +6,9 @@
 #include <memory>
 #include <optional>
 
-#include "host/media_type.h"
 #include "vesk/dshow.h"
 
-namespace vesk::host {
+namespace vesk::filter {
 
 class MemoryAllocator;
 
@@ -66,7 +65,7 @@ class MediaSample final : public IMediaSample {
   bool sync_point_ = false;
   bool preroll_ = false;
   bool discontinuity_ = false;
-  std::optional<MediaType> type_;
+  AM_MEDIA_TYPE* type_ = nullptr;  // owned; carried by the sample when set
 };
 
-}  // namespace vesk::host
+}  // namespace vesk::filter

@@ -1,4 +1,4 @@
-#include "host/memory_allocator.h"
+#include "filter/memory_allocator.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "test_media_types.h"
 
-namespace vesk::host {
+namespace vesk::filter {
 namespace {
 
 using namespace std::chrono_literals;
@@ -69,6 +69,10 @@ TEST(MemoryAllocatorTest, GetBufferFailsUntilCommittedAndAfterDecommit) {
   allocator->Decommit();
   EXPECT_EQ(allocator->GetBuffer(sample.GetAddressOf(), nullptr, nullptr, 0), VFW_E_NOT_COMMITTED);
   EXPECT_FALSE(sample);
+
+  allocator = Committed(1, 64);
+  ComPtr<IMediaSample> only = Take(*allocator);
+  EXPECT_EQ(allocator->GetBuffer(sample.GetAddressOf(), nullptr, nullptr, AM_GBF_NOWAIT), VFW_E_TIMEOUT);
 }
 
 TEST(MemoryAllocatorTest, DecommitWakesAThreadWaitingForASample) {
@@ -112,16 +116,28 @@ TEST(MemoryAllocatorTest, ReleasedSampleWakesAWaiterAndComesBackClean) {
   EXPECT_EQ(again->IsDiscontinuity(), S_FALSE);
 }
 
-TEST(MemoryAllocatorTest, OneBufferKeepsItsMemoryAcrossDecommitAndCommit) {
+TEST(MemoryAllocatorTest, AHeldSampleKeepsItsMemoryUntilItComesBack) {
   ComPtr<MemoryAllocator> allocator = Committed(1, 256);
-  BYTE* memory = PointerOf(*Take(*allocator));
-  PointerOf(*Take(*allocator))[0] = 0x5A;
+  ComPtr<IMediaSample> held = Take(*allocator);
+  BYTE* memory = PointerOf(*held);
+  memory[0] = 0x5A;
 
+  // Decommitted with the sample out: its memory stays, and a Commit before it
+  // comes back serves the same memory again.
   allocator->Decommit();
+  memory[255] = 1;  // still the sample's: no use after free
   ASSERT_EQ(allocator->Commit(), S_OK);
+  held.Reset();
   ComPtr<IMediaSample> sample = Take(*allocator);
   EXPECT_EQ(PointerOf(*sample), memory);
   EXPECT_EQ(PointerOf(*sample)[0], 0x5A);
+  sample.Reset();
+
+  // Decommitted with every sample back, the memory goes: the next Commit
+  // makes new, cleared buffers.
+  allocator->Decommit();
+  ASSERT_EQ(allocator->Commit(), S_OK);
+  EXPECT_EQ(PointerOf(*Take(*allocator))[0], 0);
 }
 
 TEST(MemoryAllocatorTest, SampleLimitsAndProperties) {
@@ -144,7 +160,7 @@ TEST(MemoryAllocatorTest, SampleLimitsAndProperties) {
   sample->SetMediaTime(&media_start, &media_stop);
   EXPECT_EQ(sample->GetMediaTime(&media_start, &media_stop), S_OK);
 
-  MediaType pcm = test::PcmType(2, 44100, 16);
+  host::MediaType pcm = test::PcmType(2, 44100, 16);
   AM_MEDIA_TYPE copy = pcm.Get();
   ASSERT_EQ(sample->SetMediaType(&copy), S_OK);
   AM_MEDIA_TYPE* carried = nullptr;
@@ -166,4 +182,4 @@ TEST(MemoryAllocatorTest, SampleOutlivesTheLastOtherReferenceToItsAllocator) {
 }
 
 }  // namespace
-}  // namespace vesk::host
+}  // namespace vesk::filter

@@ -1,11 +1,12 @@
-#include "host/memory_allocator.h"
+#include "filter/memory_allocator.h"
+#include "vesk/memory_allocator.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <new>
 
-namespace vesk::host {
+namespace vesk::filter {
 
 ComPtr<MemoryAllocator> MemoryAllocator::Create() {
   ComPtr<MemoryAllocator> allocator;
@@ -49,15 +50,7 @@ HRESULT MemoryAllocator::SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_
   std::lock_guard lock(mutex_);
   if (committed_) return VFW_E_ALREADY_COMMITTED;
   if (free_.size() != samples_.size()) return VFW_E_BUFFERS_OUTSTANDING;
-  const ALLOCATOR_PROPERTIES granted = {asked.cBuffers, static_cast<LONG>(total - asked.cbPrefix),
-                                        asked.cbAlign, asked.cbPrefix};
-  if (granted.cBuffers != properties_.cBuffers || granted.cbBuffer != properties_.cbBuffer ||
-      granted.cbAlign != properties_.cbAlign || granted.cbPrefix != properties_.cbPrefix) {
-    // Every sample is back: a new layout means new samples at the next Commit.
-    free_.clear();
-    samples_.clear();
-    properties_ = granted;
-  }
+  properties_ = {asked.cBuffers, static_cast<LONG>(total - asked.cbPrefix), asked.cbAlign, asked.cbPrefix};
   *actual = properties_;
   return S_OK;
 }
@@ -73,6 +66,7 @@ HRESULT MemoryAllocator::Commit() {
   std::lock_guard lock(mutex_);
   if (committed_) return S_OK;
   if (properties_.cBuffers <= 0 || properties_.cbBuffer <= 0) return VFW_E_SIZENOTSET;
+  // Samples still out since the last Decommit kept the memory: it serves again.
   if (samples_.empty()) {
     try {
       samples_.reserve(static_cast<std::size_t>(properties_.cBuffers));
@@ -96,16 +90,24 @@ HRESULT MemoryAllocator::Decommit() {
   {
     std::lock_guard lock(mutex_);
     committed_ = false;
+    FreeIfIdle();
   }
   sample_returned_.notify_all();
   return S_OK;
 }
 
+void MemoryAllocator::FreeIfIdle() {
+  if (committed_ || free_.size() != samples_.size()) return;
+  free_.clear();
+  samples_.clear();
+}
+
 HRESULT MemoryAllocator::GetBuffer(IMediaSample** sample, REFERENCE_TIME* /*start*/,
-                                   REFERENCE_TIME* /*stop*/, DWORD /*flags*/) {
+                                   REFERENCE_TIME* /*stop*/, DWORD flags) {
   if (sample == nullptr) return E_POINTER;
   *sample = nullptr;
   std::unique_lock lock(mutex_);
+  if (committed_ && free_.empty() && (flags & AM_GBF_NOWAIT)) return VFW_E_TIMEOUT;
   sample_returned_.wait(lock, [this] { return !committed_ || !free_.empty(); });
   if (!committed_) return VFW_E_NOT_COMMITTED;
   MediaSample* taken = free_.back();
@@ -128,10 +130,22 @@ HRESULT MemoryAllocator::ReleaseBuffer(IMediaSample* sample) {
       return E_INVALIDARG;
     }
     free_.push_back(owned->get());  // within the capacity reserved at Commit
+    FreeIfIdle();  // the sample itself goes here: nothing of it is touched afterwards
   }
   sample_returned_.notify_one();
   Release();
   return S_OK;
 }
 
-}  // namespace vesk::host
+}  // namespace vesk::filter
+
+HRESULT vesk::CreateMemoryAllocator(IMemAllocator** allocator) {
+  if (allocator == nullptr) return E_POINTER;
+  try {
+    *allocator = filter::MemoryAllocator::Create().Detach();
+  } catch (const std::bad_alloc&) {
+    *allocator = nullptr;
+    return E_OUTOFMEMORY;
+  }
+  return S_OK;
+}

@@ -1,10 +1,7 @@
-// MemoryAllocator: the host's IMemAllocator, a fixed set of samples in
-// ordinary memory, shared by an output pin (which takes samples) and the input
-// pin it delivers to (which offers it).
-//
-// The memory stays from the first Commit until the layout changes or the
-// allocator goes, across Decommit and Commit: a pin with one buffer finds its
-// last picture in it again, which the video pin's composition relies on.
+// MemoryAllocator: an IMemAllocator over a fixed set of samples in ordinary
+// memory, shared by an output pin (which takes samples) and the input pin it
+// delivers to. The pins use it when the downstream pin offers none that
+// fits; hosts get it through CreateMemoryAllocator.
 #pragma once
 
 #include <atomic>
@@ -13,11 +10,11 @@
 #include <mutex>
 #include <vector>
 
-#include "host/media_sample.h"
+#include "filter/media_sample.h"
 #include "vesk/com_ptr.h"
 #include "vesk/dshow.h"
 
-namespace vesk::host {
+namespace vesk::filter {
 
 class MemoryAllocator final : public IMemAllocator {
  public:
@@ -30,8 +27,10 @@ class MemoryAllocator final : public IMemAllocator {
 
   // IMemAllocator. SetProperties grants at least what is asked: the size is
   // rounded up so that prefix and size fill whole alignment units. GetBuffer
-  // waits while every sample is out, and fails with VFW_E_NOT_COMMITTED once
-  // the allocator is decommitted, waking every waiter.
+  // waits while every sample is out (with AM_GBF_NOWAIT it answers
+  // VFW_E_TIMEOUT instead), and fails with VFW_E_NOT_COMMITTED once the
+  // allocator is decommitted, waking every waiter. The memory is freed when
+  // the allocator is decommitted and every sample is back.
   STDMETHOD(SetProperties)(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override;
   STDMETHOD(GetProperties)(ALLOCATOR_PROPERTIES* properties) override;
   STDMETHOD(Commit)() override;
@@ -44,6 +43,9 @@ class MemoryAllocator final : public IMemAllocator {
   MemoryAllocator();
   ~MemoryAllocator();
 
+  // Under mutex_: frees the samples once decommitted with none out.
+  void FreeIfIdle();
+
   std::atomic<ULONG> refs_{1};
 
   std::mutex mutex_;  // guards everything below
@@ -54,4 +56,4 @@ class MemoryAllocator final : public IMemAllocator {
   std::vector<MediaSample*> free_;  // not owned: the samples of samples_ not handed out
 };
 
-}  // namespace vesk::host
+}  // namespace vesk::filter

@@ -1,11 +1,11 @@
-#include "host/media_sample.h"
+#include "filter/media_sample.h"
 
 #include <cstdint>
 #include <new>
 
-#include "host/memory_allocator.h"
+#include "filter/memory_allocator.h"
 
-namespace vesk::host {
+namespace vesk::filter {
 namespace {
 
 BYTE* AlignUp(BYTE* pointer, LONG alignment) {
@@ -18,11 +18,11 @@ BYTE* AlignUp(BYTE* pointer, LONG alignment) {
 
 MediaSample::MediaSample(MemoryAllocator& allocator, LONG size, LONG alignment, LONG prefix)
     : allocator_(allocator),
-      block_(new BYTE[static_cast<std::size_t>(size) + prefix + alignment - 1]),
+      block_(new BYTE[static_cast<std::size_t>(size) + prefix + alignment - 1]()),
       data_(AlignUp(block_.get() + prefix, alignment)),
       size_(size) {}
 
-MediaSample::~MediaSample() = default;
+MediaSample::~MediaSample() { DeleteMediaType(type_); }
 
 void MediaSample::Prepare() {
   length_ = 0;
@@ -33,7 +33,8 @@ void MediaSample::Prepare() {
   sync_point_ = false;
   preroll_ = false;
   discontinuity_ = false;
-  type_.reset();
+  DeleteMediaType(type_);
+  type_ = nullptr;
   refs_.store(1, std::memory_order_release);
 }
 
@@ -114,20 +115,15 @@ HRESULT MediaSample::GetMediaType(AM_MEDIA_TYPE** type) {
   if (type == nullptr) return E_POINTER;
   *type = nullptr;
   if (!type_) return S_FALSE;
-  *type = CreateMediaType(&type_->Get());
+  *type = CreateMediaType(type_);
   return *type != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT MediaSample::SetMediaType(AM_MEDIA_TYPE* type) {
-  if (type == nullptr) {
-    type_.reset();
-    return S_OK;
-  }
-  try {
-    type_.emplace(*type);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  AM_MEDIA_TYPE* copy = nullptr;
+  if (type != nullptr && (copy = CreateMediaType(type)) == nullptr) return E_OUTOFMEMORY;
+  DeleteMediaType(type_);
+  type_ = copy;
   return S_OK;
 }
 
@@ -156,4 +152,4 @@ HRESULT MediaSample::SetMediaTime(LONGLONG* start, LONGLONG* stop) {
   return S_OK;
 }
 
-}  // namespace vesk::host
+}  // namespace vesk::filter
