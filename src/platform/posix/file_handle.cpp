@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 namespace vesk::platform {
 namespace {
@@ -27,18 +26,6 @@ HRESULT OpenErrorToHresult(int error) {
 }
 
 }  // namespace
-
-FileHandle::~FileHandle() { Close(); }
-
-FileHandle::FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kClosed);
-  }
-  return *this;
-}
 
 HRESULT FileHandle::Open(const std::string& path) {
   Close();

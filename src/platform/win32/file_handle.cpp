@@ -1,32 +1,8 @@
 #include "platform/file_handle.h"
 
-#include <windows.h>
-
-#include <utility>
+#include "platform/win32/system_handle.h"
 
 namespace vesk::platform {
-namespace {
-
-HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
-HRESULT LastErrorAsHresult() {
-  const DWORD error = GetLastError();
-  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
-
-}  // namespace
-
-FileHandle::~FileHandle() { Close(); }
-
-FileHandle::FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kClosed);
-  }
-  return *this;
-}
 
 HRESULT FileHandle::Open(const std::string& path) {
   Close();
@@ -37,7 +13,7 @@ HRESULT FileHandle::Open(const std::string& path) {
 }
 
 void FileHandle::Close() {
-  if (IsOpen()) CloseHandle(Native(handle_));
+  if (IsOpen()) CloseHandle(NativeHandle(handle_));
   handle_ = kClosed;
 }
 
@@ -47,7 +23,7 @@ HRESULT FileHandle::Read(void* buffer, std::uint32_t size, std::uint32_t* got) {
   auto* bytes = static_cast<unsigned char*>(buffer);
   while (*got < size) {
     DWORD n = 0;
-    if (!ReadFile(Native(handle_), bytes + *got, size - *got, &n, nullptr)) return E_FAIL;
+    if (!ReadFile(NativeHandle(handle_), bytes + *got, size - *got, &n, nullptr)) return E_FAIL;
     if (n == 0) break;
     *got += n;
   }
@@ -58,7 +34,7 @@ HRESULT FileHandle::SeekRelative(std::int64_t offset) {
   if (!IsOpen()) return E_UNEXPECTED;
   LONG high = static_cast<LONG>(offset >> 32);
   SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(Native(handle_), static_cast<LONG>(offset & 0xFFFFFFFF), &high, FILE_CURRENT);
+  const DWORD low = SetFilePointer(NativeHandle(handle_), static_cast<LONG>(offset & 0xFFFFFFFF), &high, FILE_CURRENT);
   return low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR ? E_FAIL : S_OK;
 }
 
@@ -66,7 +42,7 @@ HRESULT FileHandle::SeekAbsolute(std::uint64_t offset) {
   if (!IsOpen()) return E_UNEXPECTED;
   LONG high = static_cast<LONG>(offset >> 32);
   SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(Native(handle_), static_cast<LONG>(offset & 0xFFFFFFFF), &high, FILE_BEGIN);
+  const DWORD low = SetFilePointer(NativeHandle(handle_), static_cast<LONG>(offset & 0xFFFFFFFF), &high, FILE_BEGIN);
   return low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR ? E_FAIL : S_OK;
 }
 
@@ -74,7 +50,7 @@ std::uint64_t FileHandle::Position() const {
   if (!IsOpen()) return 0;
   LONG high = 0;
   SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(Native(handle_), 0, &high, FILE_CURRENT);
+  const DWORD low = SetFilePointer(NativeHandle(handle_), 0, &high, FILE_CURRENT);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return 0;
   return (static_cast<std::uint64_t>(static_cast<DWORD>(high)) << 32) | low;
 }

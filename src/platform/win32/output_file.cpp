@@ -1,18 +1,11 @@
 #include "platform/output_file.h"
 
-#include <windows.h>
-
 #include <algorithm>
+
+#include "platform/win32/system_handle.h"
 
 namespace vesk::platform {
 namespace {
-
-HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
-HRESULT LastErrorAsHresult() {
-  const DWORD error = GetLastError();
-  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
 
 HRESULT MoveTo(HANDLE file, std::uint64_t position) {
   LARGE_INTEGER distance;
@@ -35,13 +28,13 @@ HRESULT OutputFile::Create(const std::string& path) {
 
 HRESULT OutputFile::WriteAt(std::uint64_t position, const void* data, std::size_t size) {
   if (!IsOpen()) return E_UNEXPECTED;
-  HRESULT hr = MoveTo(Native(handle_), position);
+  HRESULT hr = MoveTo(NativeHandle(handle_), position);
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::size_t done = 0;
   while (SUCCEEDED(hr) && done < size) {
     DWORD written = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
-    if (!WriteFile(Native(handle_), bytes + done, chunk, &written, nullptr)) return LastErrorAsHresult();
+    if (!WriteFile(NativeHandle(handle_), bytes + done, chunk, &written, nullptr)) return LastErrorAsHresult();
     if (written == 0) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
     done += written;
   }
@@ -49,12 +42,12 @@ HRESULT OutputFile::WriteAt(std::uint64_t position, const void* data, std::size_
 }
 
 void OutputFile::Truncate(std::uint64_t size) {
-  if (IsOpen() && SUCCEEDED(MoveTo(Native(handle_), size))) SetEndOfFile(Native(handle_));
+  if (IsOpen() && SUCCEEDED(MoveTo(NativeHandle(handle_), size))) SetEndOfFile(NativeHandle(handle_));
 }
 
 HRESULT OutputFile::Close() {
   if (!IsOpen()) return S_FALSE;
-  const BOOL closed = CloseHandle(Native(handle_));
+  const BOOL closed = CloseHandle(NativeHandle(handle_));
   handle_ = kClosed;
   return closed ? S_OK : LastErrorAsHresult();
 }
