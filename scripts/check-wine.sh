@@ -47,12 +47,26 @@ page_key='HKCR\CLSID\{32ED14B8-9944-4086-A059-EF0D14742B9F}'
 # Where the filter mapper keeps the records of filters outside any category.
 mapper_key='HKCR\CLSID\{083863F1-70DE-11D0-BD40-00A0C911CE86}\Instance\{5E5E8199-A788-4F8A-A1DE-A4E8A2C3D535}'
 
-# Two small recordings of four cameras, audio and texts; the second repeats
-# its channel description in the middle.
-recording_options=(--duration 6 --camera 0 --camera 1 --camera 2 --camera 3 --audio 8:rate=16000:bits=16
+# Two small recordings of four cameras, texts and noise for sound (so that
+# every audio packet differs from the others); the second repeats its channel
+# description at second 3.
+python3 -c '
+import random, struct, sys, wave
+random.seed(7)
+with wave.open(sys.argv[1], "wb") as w:
+    w.setnchannels(1); w.setsampwidth(2); w.setframerate(16000)
+    w.writeframes(b"".join(struct.pack("<h", random.randint(-20000, 20000)) for _ in range(16000 * 6)))
+' "$work/noise.wav"
+recording_options=(--duration 6 --camera 0 --camera 1 --camera 2 --camera 3 --audio "8:wav=$work/noise.wav"
   --text 128:1:Kassa --text 255:2:Demo)
 $mkrec "${recording_options[@]}" "$work/plain.vsk" >/dev/null
 $mkrec "${recording_options[@]}" --repeat-description 3 "$work/repeat.vsk" >/dev/null
+# Wine's IGraphConfig::Reconnect answers E_NOTIMPL, so each pin drops the
+# packet for which it asks to be reconnected: its first one after the start,
+# after a seek, and after a repeated channel description. An audio packet is
+# 6400 bytes (200 ms); the description comes back at second 3, byte 96000.
+first_packet=0:6400
+after_description=96000:6400
 
 # The Linux player's output: audio, picture counts, configuration report.
 linux_play() {  # linux_play NAME [OPTIONS] RECORDING
@@ -64,9 +78,6 @@ linux_play linux-seek --seek 3 "$work/plain.vsk"
 linux_play linux-repeat "$work/repeat.vsk"
 $play --config-report "$work/plain.vsk" >"$work/linux-report.txt"
 $play --info "$work/plain.vsk" >"$work/linux-info.txt"
-# Under Wine the grabbers never see the recording's last audio packet (an open
-# fault, not yet understood): the audio checks leave out its 6400 bytes.
-last_packet=6400
 pictures() { sed -n 's/.*: \([0-9]*\) pictures of.*/\1/p' "$work/$1.out"; }
 
 echo "== Wine prefix ($SECONDS s)"
@@ -102,8 +113,8 @@ graph() {  # graph NAME ARGS...: graph-check into $work/NAME, its output in NAME
 echo "== playback in the filter graph ($SECONDS s)"
 name="the recording plays to EC_COMPLETE"
 check graph wine-plain play "$(win "$work/plain.vsk")"
-name="the grabbed audio equals the Linux WAV byte for byte (but the last packet)"
-check compare same-audio "$work/wine-plain/audio.pcm" "$work/linux-plain.wav" $last_packet
+name="the grabbed audio equals the Linux WAV byte for byte, less the first packet"
+check compare same-audio "$work/wine-plain/audio.pcm" "$work/linux-plain.wav" $first_packet
 name="as many video samples as Linux pictures"
 check grep -qx "video samples: $(pictures linux-plain)" "$work/wine-plain.out"
 name="the configuration report equals the Linux one"
@@ -116,8 +127,8 @@ name="seeks while paused and while running, each to EC_COMPLETE"
 check graph wine-seek seek "$(win "$work/plain.vsk")" 3
 name="the duration is the recording's"
 check grep -qx "duration: $(sed -n 's/^Duration: \([0-9]*\) seconds$/\1/p' "$work/linux-info.txt")0000000" "$work/wine-seek.out"
-name="the audio from the seek equals the Linux WAV from --seek 3"
-check compare same-audio "$work/wine-seek/audio.pcm" "$work/linux-seek.wav" $last_packet
+name="the audio from the seek equals the Linux WAV from --seek 3, less its first packet"
+check compare same-audio "$work/wine-seek/audio.pcm" "$work/linux-seek.wav" $first_packet
 
 echo "== HTTP from 127.0.0.1 ($SECONDS s)"
 # Spread over 5 s, as a recorder sends it: long enough for the video pin's
@@ -131,8 +142,8 @@ for _ in $(seq 50); do
 done
 name="the recording plays from http://127.0.0.1"
 check graph wine-http play "http://127.0.0.1:$port/plain.vsk"
-name="the audio through HTTP equals the Linux WAV"
-check compare same-audio "$work/wine-http/audio.pcm" "$work/linux-plain.wav" $last_packet
+name="the audio through HTTP equals the Linux WAV, less the first packet"
+check compare same-audio "$work/wine-http/audio.pcm" "$work/linux-plain.wav" $first_packet
 name="as many video samples through HTTP as Linux pictures"
 check grep -qx "video samples: $(pictures linux-plain)" "$work/wine-http.out"
 name="without xvidcore.dll each camera tile shows the decoder's message"
@@ -141,9 +152,9 @@ check compare message-tiles "$work/wine-http/drawn.bmp"
 echo "== repeated channel description ($SECONDS s)"
 name="the recording with a repeated description plays to EC_COMPLETE"
 check graph wine-repeat play "$(win "$work/repeat.vsk")"
-name="the audio is the Linux WAV with one run left out"
-check compare one-run-left-out "$work/wine-repeat/audio.pcm" "$work/linux-repeat.wav"
-name="one video sample fewer than the Linux pictures: Wine's Reconnect is refused"
+name="the audio is the Linux WAV less the first packet and the one after the description"
+check compare same-audio "$work/wine-repeat/audio.pcm" "$work/linux-repeat.wav" "$first_packet,$after_description"
+name="one video sample fewer than the Linux pictures: the one after the description"
 check grep -qx "video samples: $(($(pictures linux-repeat) - 1))" "$work/wine-repeat.out"
 
 echo "== unregistration ($SECONDS s)"
