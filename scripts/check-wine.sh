@@ -2,14 +2,15 @@
 # Plays the Windows build of the module in Wine's own DirectShow (its filter
 # graph, filter mapper, Sample Grabber and Null Renderer), in a fresh
 # WINEPREFIX without a display, and holds what it delivers against the Linux
-# player's output for the same recordings. Needs the Linux build (the default
-# preset) for vesk-mkrec and vesk-play; builds the Windows side itself.
+# player's output for the same recordings. Builds the Windows side, and of the
+# Linux build (the default preset) what it needs: vesk-mkrec and vesk-play.
 # Prints "N passed, N failed" and exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
 
 scripts/build-windows.sh
+cmake --preset default >/dev/null
 cmake --build --preset default --target vesk-mkrec vesk-play vesk >/dev/null
 
 work=$(mktemp -d)
@@ -25,7 +26,7 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 unset DISPLAY WAYLAND_DISPLAY
 passed=0
 failed=0
-check() {  # check NAME COMMAND...: one line per check
+check() {  # check COMMAND...: one line for the check named in $name
   if "$@"; then
     echo "ok: $name"
     passed=$((passed + 1))
