@@ -21,19 +21,6 @@ void CountingSink::SetSampleHook(SampleHook hook) {
   hook_ = std::move(hook);
 }
 
-void CountingSink::HoldSamples() {
-  std::lock_guard lock(mutex_);
-  holding_ = true;
-}
-
-void CountingSink::ReleaseSamples() {
-  {
-    std::lock_guard lock(mutex_);
-    holding_ = false;
-  }
-  changed_.notify_all();
-}
-
 long CountingSink::Samples() const {
   std::lock_guard lock(mutex_);
   return samples_;
@@ -94,13 +81,13 @@ HRESULT CountingSink::OnReceive(IMediaSample& sample) {
   AM_MEDIA_TYPE* carried = nullptr;
   sample.GetMediaType(&carried);
   std::unique_ptr<AM_MEDIA_TYPE, void (*)(AM_MEDIA_TYPE*)> carried_type(carried, &DeleteMediaType);
-  std::unique_lock lock(mutex_);
-  if (carried_type) types_.emplace_back(*carried_type);
-  ++samples_;
-  bytes_ += sample.GetActualDataLength();
+  {
+    std::lock_guard lock(mutex_);
+    if (carried_type) types_.emplace_back(*carried_type);
+    ++samples_;
+    bytes_ += sample.GetActualDataLength();
+  }
   changed_.notify_all();
-  const long interruptions = interruptions_;
-  changed_.wait(lock, [&] { return !holding_ || interruptions_ != interruptions || Interrupted(); });
   return S_OK;
 }
 
@@ -117,14 +104,6 @@ void CountingSink::OnBeginFlush() {
 void CountingSink::OnNewSegment(REFERENCE_TIME /*start*/, REFERENCE_TIME /*stop*/, double /*rate*/) {
   std::lock_guard lock(mutex_);
   ++new_segments_;
-}
-
-void CountingSink::Interrupt() {
-  {
-    std::lock_guard lock(mutex_);
-    ++interruptions_;
-  }
-  changed_.notify_all();
 }
 
 }  // namespace vesk::host

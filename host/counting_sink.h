@@ -1,7 +1,6 @@
 // CountingSink: a sink for tests. It counts what arrives (samples, bytes, end
 // of stream, flushes, new segments), keeps every media type it is given, can
-// refuse types, run a check on each sample, and hold samples inside Receive
-// so that a test can stop the graph while a producer is blocked downstream.
+// refuse types and run a check on each sample.
 #pragma once
 
 #include <chrono>
@@ -27,10 +26,6 @@ class CountingSink final : public SinkFilter {
   void AcceptOnly(TypeCheck accepts);
   // Runs on the streaming thread for each sample, before it is counted.
   void SetSampleHook(SampleHook hook);
-  // While held, each sample waits inside Receive until ReleaseSamples, or until
-  // the sink stops or a flush begins.
-  void HoldSamples();
-  void ReleaseSamples();
 
   long Samples() const;
   std::int64_t Bytes() const;
@@ -53,14 +48,11 @@ class CountingSink final : public SinkFilter {
   void OnEndOfStream() override;
   void OnBeginFlush() override;
   void OnNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
-  void Interrupt() override;
 
   mutable std::mutex mutex_;  // guards every field below
   mutable std::condition_variable changed_;
   TypeCheck accepts_;
   SampleHook hook_;
-  bool holding_ = false;
-  long interruptions_ = 0;  // a held sample returns when this moves
   long samples_ = 0;
   std::int64_t bytes_ = 0;
   long end_of_streams_ = 0;

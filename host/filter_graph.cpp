@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "vesk/event_handle.h"
+
 namespace vesk::host {
 namespace {
 
@@ -219,11 +221,22 @@ HRESULT FilterGraph::Disconnect(IPin* pin) {
 
 HRESULT FilterGraph::SetDefaultSyncSource() { return S_OK; }
 
-// The abort event and the cache flags do not matter here: the reconnection is
-// direct and synchronous, and no filter is ever taken out of the graph.
+// The cache flags do not matter here: no filter is ever taken out of the graph.
 HRESULT FilterGraph::Reconnect(IPin* outputPin, IPin* inputPin, const AM_MEDIA_TYPE* firstConnection,
-                               IBaseFilter* usingFilter, HANDLE /*abortEvent*/, DWORD /*flags*/) {
+                               IBaseFilter* usingFilter, HANDLE abortEvent, DWORD /*flags*/) {
   if (outputPin == nullptr) return E_POINTER;
+  switch (reconnectPolicy_.load()) {
+    case ReconnectPolicy::kFails:
+      return E_FAIL;
+    case ReconnectPolicy::kNotImplemented:
+      return E_NOTIMPL;
+    case ReconnectPolicy::kWaitsForAbort:
+      if (abortEvent == nullptr) return E_POINTER;
+      WaitEventHandle(abortEvent, -1);
+      return E_ABORT;
+    case ReconnectPolicy::kReconnects:
+      break;
+  }
   if (usingFilter != nullptr) return E_NOTIMPL;
   PIN_DIRECTION direction;
   if (FAILED(outputPin->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) {

@@ -40,9 +40,17 @@ class FilterGraph final : public IFilterGraph, public IGraphConfig, public IMedi
   STDMETHOD(Disconnect)(IPin* pin) override;
   STDMETHOD(SetDefaultSyncSource)() override;
 
-  // IGraphConfig. Reconnect disconnects both ends and connects the output pin
-  // again, so it negotiates the type anew through its own media types; it runs
-  // on the caller's thread and is done before it returns. Only Reconnect is offered.
+  // How IGraphConfig::Reconnect answers, as graph managers differ.
+  // kReconnects: disconnects both ends and connects the output pin again, so
+  // it negotiates the type anew through its own media types, on the caller's
+  // thread. kFails: E_FAIL. kNotImplemented: E_NOTIMPL, as a graph manager
+  // without dynamic reconnection answers. kWaitsForAbort: waits, as a graph
+  // pushing data through before it reconnects may, until the abort event (an
+  // operating-system handle) is set, then answers E_ABORT.
+  enum class ReconnectPolicy { kReconnects, kFails, kNotImplemented, kWaitsForAbort };
+  void SetReconnectPolicy(ReconnectPolicy policy) { reconnectPolicy_ = policy; }
+
+  // IGraphConfig: only Reconnect is offered.
   STDMETHOD(Reconnect)(IPin* outputPin, IPin* inputPin, const AM_MEDIA_TYPE* firstConnection,
                        IBaseFilter* usingFilter, HANDLE abortEvent, DWORD flags) override;
   STDMETHOD(Reconfigure)(IGraphConfigCallback* callback, PVOID context, DWORD flags,
@@ -87,6 +95,7 @@ class FilterGraph final : public IFilterGraph, public IGraphConfig, public IMedi
   bool NameTaken(const std::u16string& name) const;
 
   std::atomic<ULONG> refs_{1};
+  std::atomic<ReconnectPolicy> reconnectPolicy_{ReconnectPolicy::kReconnects};
 
   mutable std::mutex mutex_;  // guards filters_ and state_; never held while a filter is called
   std::vector<Entry> filters_;

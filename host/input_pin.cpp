@@ -7,6 +7,7 @@
 
 #include "host/empty_media_type_enumerator.h"
 #include "host/sink_filter.h"
+#include "host/stingy_allocator.h"
 #include "vesk/memory_allocator.h"
 
 namespace vesk::host {
@@ -67,6 +68,7 @@ HRESULT InputPin::Disconnect() {
     if (!peer_) return S_FALSE;
     peer = std::move(peer_);
     allocator = std::move(allocator_);
+    offered_.Reset();
     type_ = MediaType();
   }
   if (allocator) allocator->Decommit();
@@ -148,10 +150,24 @@ HRESULT InputPin::GetAllocator(IMemAllocator** allocator) {
   if (allocator == nullptr) return E_POINTER;
   *allocator = nullptr;
   std::lock_guard lock(mutex_);
-  if (!allocator_) {
-    if (HRESULT made = CreateMemoryAllocator(allocator_.GetAddressOf()); FAILED(made)) return made;
+  if (allocator_) {  // the one decided on
+    *allocator = ComPtr<IMemAllocator>(allocator_).Detach();
+    return S_OK;
   }
-  *allocator = ComPtr<IMemAllocator>(allocator_).Detach();
+  if (policy_ == AllocatorPolicy::kOffersNone) return VFW_E_NO_ALLOCATOR;
+  if (!offered_) {
+    ComPtr<IMemAllocator> made;
+    if (HRESULT hr = CreateMemoryAllocator(made.GetAddressOf()); FAILED(hr)) return hr;
+    if (policy_ == AllocatorPolicy::kGrantsLess) {
+      try {
+        made = StingyAllocator::Wrap(std::move(made));
+      } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+      }
+    }
+    offered_ = std::move(made);
+  }
+  *allocator = ComPtr<IMemAllocator>(offered_).Detach();
   return S_OK;
 }
 
@@ -160,12 +176,26 @@ HRESULT InputPin::NotifyAllocator(IMemAllocator* allocator, BOOL /*readOnly*/) {
   ComPtr<IMemAllocator> previous(allocator);
   {
     std::lock_guard lock(mutex_);
+    if (policy_ == AllocatorPolicy::kRefusesOwn && allocator == offered_.Get()) return E_FAIL;
     allocator_.Swap(previous);
   }
   return S_OK;  // the allocator given up goes here, outside the lock
 }
 
-HRESULT InputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* /*properties*/) { return E_NOTIMPL; }
+HRESULT InputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* properties) {
+  if (properties == nullptr) return E_POINTER;
+  std::lock_guard lock(mutex_);
+  if (requirements_.cbAlign <= 0) return E_NOTIMPL;
+  *properties = requirements_;
+  return S_OK;
+}
+
+void InputPin::SetAllocatorPolicy(AllocatorPolicy policy, const ALLOCATOR_PROPERTIES& requirements) {
+  std::lock_guard lock(mutex_);
+  policy_ = policy;
+  requirements_ = requirements;
+  offered_.Reset();
+}
 
 HRESULT InputPin::Receive(IMediaSample* sample) {
   if (sample == nullptr) return E_POINTER;

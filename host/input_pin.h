@@ -14,6 +14,12 @@ namespace vesk::host {
 
 class SinkFilter;
 
+// kOffersOwn: offers an allocator of its own and takes any the output pin
+// decides on. kOffersNone: has none to offer. kGrantsLess: its allocator
+// grants half the buffer size asked for. kRefusesOwn: offers its allocator
+// but refuses it when notified of it, taking only another.
+enum class AllocatorPolicy { kOffersOwn, kOffersNone, kGrantsLess, kRefusesOwn };
+
 class InputPin final : public IPin, public IMemInputPin {
  public:
   InputPin(SinkFilter& filter, std::u16string name);
@@ -53,6 +59,8 @@ class InputPin final : public IPin, public IMemInputPin {
   STDMETHOD(ReceiveCanBlock)() override;
 
   const std::u16string& Name() const { return name_; }
+  // `requirements` with an alignment above 0 are what GetAllocatorRequirements gives.
+  void SetAllocatorPolicy(AllocatorPolicy policy, const ALLOCATOR_PROPERTIES& requirements);
   // The filter stopped: decommits the allocator in use.
   void Inactive();
 
@@ -60,10 +68,13 @@ class InputPin final : public IPin, public IMemInputPin {
   SinkFilter& filter_;  // not owned: it owns this pin
   const std::u16string name_;
 
-  mutable std::mutex mutex_;  // guards peer_, type_ and allocator_
+  mutable std::mutex mutex_;  // guards everything below
   ComPtr<IPin> peer_;
   MediaType type_;
-  ComPtr<IMemAllocator> allocator_;
+  ComPtr<IMemAllocator> allocator_;  // the one the output pin decided on
+  ComPtr<IMemAllocator> offered_;    // the one GetAllocator offers before that
+  AllocatorPolicy policy_ = AllocatorPolicy::kOffersOwn;
+  ALLOCATOR_PROPERTIES requirements_{};
 };
 
 }  // namespace vesk::host

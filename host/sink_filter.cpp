@@ -55,7 +55,7 @@ HRESULT SinkFilter::Stop() {
   }
   // No sample for a waiting producer first, then the one held inside the sink goes.
   pin_->Inactive();
-  Interrupt();
+  hold_changed_.notify_all();
   std::lock_guard stream(stream_mutex_);
   return Guarded([this] {
     OnStop();
@@ -71,10 +71,33 @@ HRESULT SinkFilter::Pause() {
 }
 
 HRESULT SinkFilter::Run(REFERENCE_TIME /*start*/) {
-  std::lock_guard lock(state_mutex_);
-  if (state_ == State_Stopped) flushing_ = false;
-  state_ = State_Running;
+  {
+    std::lock_guard lock(state_mutex_);
+    if (state_ == State_Stopped) flushing_ = false;
+    state_ = State_Running;
+  }
+  hold_changed_.notify_all();
   return S_OK;
+}
+
+void SinkFilter::SetHold(Hold hold) {
+  {
+    std::lock_guard lock(state_mutex_);
+    hold_ = hold;
+  }
+  hold_changed_.notify_all();
+}
+
+void SinkFilter::ReleaseSamples() { SetHold(Hold::kNone); }
+
+bool SinkFilter::Held() const {
+  if (state_ == State_Stopped || flushing_) return false;
+  return hold_ == Hold::kUntilReleased || (hold_ == Hold::kWhilePaused && state_ == State_Paused);
+}
+
+void SinkFilter::WaitWhileHeld() {
+  std::unique_lock lock(state_mutex_);
+  hold_changed_.wait(lock, [this] { return !Held(); });
 }
 
 HRESULT SinkFilter::GetState(DWORD /*milliSecsTimeout*/, FILTER_STATE* state) {
@@ -146,7 +169,6 @@ void SinkFilter::OnBeginFlush() {}
 void SinkFilter::OnEndFlush() {}
 void SinkFilter::OnNewSegment(REFERENCE_TIME /*start*/, REFERENCE_TIME /*stop*/, double /*rate*/) {}
 void SinkFilter::OnStop() {}
-void SinkFilter::Interrupt() {}
 
 HRESULT SinkFilter::Connected(const AM_MEDIA_TYPE& type) {
   std::lock_guard stream(stream_mutex_);
@@ -167,6 +189,9 @@ HRESULT SinkFilter::Receive(IMediaSample& sample) {
     }
     result = Guarded([&] { return OnReceive(sample); });
   }
+  // Outside the stream lock, as a renderer waits: NewSegment, a flush and Stop
+  // are not kept waiting by the sample held here.
+  WaitWhileHeld();
   // Outside the stream lock: the listener may call into the producer's filter.
   if (result == S_OK && sampleListener_) result = Guarded([this] {
     sampleListener_();
@@ -197,7 +222,7 @@ HRESULT SinkFilter::BeginFlush() {
     std::lock_guard lock(state_mutex_);
     flushing_ = true;
   }
-  Interrupt();
+  hold_changed_.notify_all();
   std::lock_guard stream(stream_mutex_);
   return Guarded([this] {
     OnBeginFlush();
@@ -235,9 +260,5 @@ void SinkFilter::NotifyComplete() {
   if (events) events->Notify(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
 }
 
-bool SinkFilter::Interrupted() const {
-  std::lock_guard lock(state_mutex_);
-  return state_ == State_Stopped || flushing_;
-}
 
 }  // namespace vesk::host

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,21 @@ class SinkFilter : public IBaseFilter {
   // shows in time for the following one. Set it while the filter is stopped.
   void SetSampleListener(std::function<void()> listener) { sampleListener_ = std::move(listener); }
 
+  // How the sink keeps a sample inside Receive once it has taken it, as
+  // renderers do. kWhilePaused: while the filter is paused, as a renderer
+  // showing its first picture does, until it runs. kUntilReleased: every
+  // sample until ReleaseSamples. Stop and a flush let a held sample go at
+  // once in both; the hold never keeps NewSegment, a flush or Stop waiting.
+  enum class Hold { kNone, kWhilePaused, kUntilReleased };
+  void SetHold(Hold hold);
+  void ReleaseSamples();
+
+  // How the input pin deals in allocators, as input pins differ. Set it
+  // before the pin is connected; see InputPin.
+  void SetAllocatorPolicy(AllocatorPolicy policy, const ALLOCATOR_PROPERTIES& requirements = {}) {
+    pin_->SetAllocatorPolicy(policy, requirements);
+  }
+
  protected:
   SinkFilter();
   virtual ~SinkFilter();
@@ -73,12 +89,6 @@ class SinkFilter : public IBaseFilter {
   virtual void OnNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
   // The filter has stopped; no streaming call is in progress.
   virtual void OnStop();
-  // Stop or a flush begins: a sink waiting inside OnReceive must return now.
-  // Called without the stream lock, from another thread than the streaming one.
-  virtual void Interrupt();
-  // True while the sink is stopped or flushing: a sample held in OnReceive
-  // must let go then, even if it started waiting after the Interrupt call.
-  bool Interrupted() const;
 
  private:
   friend class InputPin;
@@ -93,13 +103,19 @@ class SinkFilter : public IBaseFilter {
 
   // Tells the graph that this sink has played everything (EC_COMPLETE).
   void NotifyComplete();
+  // Keeps the sample just taken for as long as the hold asks; without the stream lock.
+  void WaitWhileHeld();
+  // Under state_mutex_.
+  bool Held() const;
 
   std::atomic<ULONG> refs_{1};
   const std::unique_ptr<InputPin> pin_;
 
-  mutable std::mutex state_mutex_;  // guards state_, flushing_, graph_ and name_
+  mutable std::mutex state_mutex_;  // guards state_, flushing_, hold_, graph_ and name_
+  std::condition_variable hold_changed_;
   FILTER_STATE state_ = State_Stopped;
   bool flushing_ = false;
+  Hold hold_ = Hold::kNone;
   IFilterGraph* graph_ = nullptr;  // not owned: the graph holds this filter, not the reverse
   std::u16string name_;
 

@@ -59,6 +59,7 @@ constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_NOTIMPL = MakeHresult(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = MakeHresult(0x80004002u);
 constexpr HRESULT E_POINTER = MakeHresult(0x80004003u);
+constexpr HRESULT E_ABORT = MakeHresult(0x80004004u);
 constexpr HRESULT E_FAIL = MakeHresult(0x80004005u);
 constexpr HRESULT E_UNEXPECTED = MakeHresult(0x8000FFFFu);
 constexpr HRESULT E_HANDLE = MakeHresult(0x80070006u);

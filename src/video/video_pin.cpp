@@ -73,8 +73,9 @@ HRESULT VideoPin::Inactive() {
     // The sample buffers go with the allocator: no snapshot may read them after.
     std::lock_guard hold(pictureLock_);
     active_ = false;
-    lastOutput_ = nullptr;
+    lastPicture_ = {};
     lastSample_.Reset();
+    lastAllocator_.Reset();
   }
   return StreamPin::Inactive();
 }
@@ -91,39 +92,59 @@ BYTE* BufferOf(IMediaSample& sample) {
 HRESULT VideoPin::GetDeliveryBuffer(IMemAllocator& allocator, IMediaSample** sample) {
   std::unique_lock hold(pictureLock_);
   if (lastSample_) {
-    // Another buffer free at once (an allocator with several, or the new one
-    // of a reconnection): the last picture is copied into it, since the grid
-    // composes one tile at a time over the picture before.
-    HRESULT hr = allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT);
-    if (hr == VFW_E_TIMEOUT) {
-      // The one buffer is the one held: it goes back and, unless the
-      // downstream pin still holds it too, comes straight back with the picture.
-      lastSample_.Reset();
-      hr = allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT);
-      if (SUCCEEDED(hr) && BufferOf(**sample) != lastOutput_) lastOutput_ = nullptr;
-    } else if (SUCCEEDED(hr)) {
-      BYTE* buffer = BufferOf(**sample);
-      const std::size_t bytes = geometry_.PictureBytes();
-      if (lastOutput_ && buffer && buffer != lastOutput_ && static_cast<std::size_t>((*sample)->GetSize()) >= bytes &&
-          static_cast<std::size_t>(lastSample_->GetSize()) >= bytes)
-        std::memcpy(buffer, lastOutput_, bytes);
-      lastOutput_ = buffer;
-      lastSample_.Reset();
+    // Another buffer to be had without giving the held one back (the new
+    // allocator of a reconnection, or an allocator of several buffers): the
+    // last picture is copied into it, since the grid composes one tile at a
+    // time over the picture before. An allocator of one buffer is not asked
+    // while the pin holds that buffer: one that ignored "no wait" would wait forever.
+    ALLOCATOR_PROPERTIES properties{};
+    const bool another = lastAllocator_.Get() != &allocator ||
+                         (SUCCEEDED(allocator.GetProperties(&properties)) && properties.cBuffers > 1);
+    if (another && SUCCEEDED(allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT))) {
+      MovePicture(**sample);
+      Hold(allocator, *sample);
+      return S_OK;
     }
-    if (hr != VFW_E_TIMEOUT) {
-      if (SUCCEEDED(hr)) lastSample_ = ComPtr<IMediaSample>(*sample);
-      return hr;
+    // The held buffer goes back and, unless the downstream pin still holds it
+    // too, comes straight back with the picture in it.
+    const std::uint8_t* kept = lastPicture_.pixels;
+    lastSample_.Reset();
+    if (SUCCEEDED(allocator.GetBuffer(sample, nullptr, nullptr, AM_GBF_NOWAIT))) {
+      if (BufferOf(**sample) != kept) lastPicture_ = {};
+      Hold(allocator, *sample);
+      return S_OK;
     }
-    lastOutput_ = nullptr;  // nothing held any more: a snapshot meanwhile finds no picture
+    lastPicture_ = {};  // nothing held any more: a snapshot meanwhile finds no picture
   }
   hold.unlock();
-  HRESULT hr = allocator.GetBuffer(sample, nullptr, nullptr, 0);
+  const HRESULT hr = allocator.GetBuffer(sample, nullptr, nullptr, 0);
   if (SUCCEEDED(hr)) {
     hold.lock();
     // A pin made inactive meanwhile holds nothing: the allocator must be free to change.
-    if (active_) lastSample_ = ComPtr<IMediaSample>(*sample);
+    if (active_) Hold(allocator, *sample);
   }
   return hr;
+}
+
+void VideoPin::Hold(IMemAllocator& allocator, IMediaSample* sample) {
+  lastSample_ = ComPtr<IMediaSample>(sample);
+  lastAllocator_ = ComPtr<IMemAllocator>(&allocator);
+}
+
+void VideoPin::MovePicture(IMediaSample& next) {
+  BYTE* buffer = BufferOf(next);
+  const OutputPicture last = lastPicture_;
+  // Held until the picture is copied: its memory may go with it.
+  const ComPtr<IMediaSample> holding = std::move(lastSample_);
+  lastPicture_ = {};
+  if (!last.pixels || !buffer) return;
+  // A picture of another size than the negotiated one is not the grid's base.
+  if (last.width != static_cast<std::int32_t>(2 * geometry_.width) ||
+      last.height != static_cast<std::int32_t>(2 * geometry_.height) ||
+      static_cast<std::size_t>(std::max<LONG>(next.GetSize(), 0)) < geometry_.PictureBytes())
+    return;
+  std::memcpy(buffer, last.pixels, geometry_.PictureBytes());
+  lastPicture_ = {buffer, last.width, last.height};
 }
 
 HRESULT VideoPin::GetMediaType(int position, AM_MEDIA_TYPE* type) {
@@ -361,12 +382,7 @@ void VideoPin::SetStatusText(int index, std::string_view text) {
 
 // ---- Snapshots and recording ------------------------------------------------------------
 
-OutputPicture VideoPin::LastPicture() const {
-  // Files hold 32-bit pictures; a picture of another depth is not kept.
-  if (!lastOutput_ || geometry_.bytesPerPixel != 4) return {};
-  return {lastOutput_, static_cast<std::int32_t>(2 * geometry_.width),
-          static_cast<std::int32_t>(2 * geometry_.height)};
-}
+
 
 void VideoPin::SetFreezeMode(LONG mode, const std::string& snapshotPrefix) {
   recorder_.SetFreezeMode(mode, snapshotPrefix);
@@ -375,7 +391,7 @@ void VideoPin::SetFreezeMode(LONG mode, const std::string& snapshotPrefix) {
 void VideoPin::SaveSnapshot(const std::string& prefix) {
   // Held so the composing thread does not change the picture while it is written.
   std::lock_guard hold(pictureLock_);
-  recorder_.SaveSnapshot(prefix, LastPicture(), clock_.Shown());
+  recorder_.SaveSnapshot(prefix, lastPicture_, clock_.Shown());
 }
 
 void VideoPin::StartRecording(const std::string& prefix, DWORD maximum) {
@@ -576,9 +592,12 @@ bool VideoPin::DecodesRgb32(int camera) const {
 }
 
 void VideoPin::Compose(int camera, BYTE* output, CVideoCodec* decoder) {
-  if (active_) lastOutput_ = output;
+  // Files hold 32-bit pictures; a picture of another depth is not kept. The
+  // picture keeps its own size: the negotiated one may change while it is held.
+  if (active_ && geometry_.bytesPerPixel == 4)
+    lastPicture_ = {output, static_cast<std::int32_t>(2 * geometry_.width), static_cast<std::int32_t>(2 * geometry_.height)};
   // The recording takes the picture as the previous composition left it.
-  if (recorder_.IsRecording()) recorder_.AccountComposition(LastPicture(), clock_.Shown());
+  if (recorder_.IsRecording()) recorder_.AccountComposition(lastPicture_, clock_.Shown());
 
   const std::int32_t tested = camera == -1 ? GetActiveChannel() : camera;
   const bool on = tested >= 0 && ChannelOn(tested);

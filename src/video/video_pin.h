@@ -116,7 +116,11 @@ class VideoPin final : public filter::VideoOutput {
   DWORD FontWidth();
   void SetGridRegions();
   void SetEnlargedRegion(int camera);
-  OutputPicture LastPicture() const;
+  // Under pictureLock_: the held picture goes into `next`, another buffer, and
+  // the sample that held it goes back.
+  void MovePicture(IMediaSample& next);
+  // Under pictureLock_: `sample`, from `allocator`, is the one held from now on.
+  void Hold(IMemAllocator& allocator, IMediaSample* sample);
 
   filter::ChannelPresence& channels_;
   TickSource tick_;
@@ -159,15 +163,16 @@ class VideoPin final : public filter::VideoOutput {
   std::atomic<LONG> sliders_[4] = {0, 100, 0, 50};  // sharpness, brightness, smoothing, contrast
 
   // Guards the last output picture: the composing thread writes into it while
-  // a snapshot on the settings thread reads it. Null while the pin is not active.
+  // a snapshot on the settings thread reads it. None while the pin is not active.
   mutable std::mutex pictureLock_;
-  BYTE* lastOutput_ = nullptr;
+  OutputPicture lastPicture_;
   // The sample whose buffer holds the last picture. Holding it keeps the
   // buffer's memory whatever the allocator does meanwhile (a downstream pin
   // decommitting it, a reconnection releasing it); it goes back only when the
   // next buffer is taken, and the picture moves into that buffer when it is
   // another one.
   ComPtr<IMediaSample> lastSample_;
+  ComPtr<IMemAllocator> lastAllocator_;  // the one lastSample_ came from
   bool active_ = false;
   PictureRecorder recorder_;
 };

@@ -1,5 +1,6 @@
 // The filter in a host graph with its "Audio" pin connected to a counting
-// sink that keeps every byte delivered to it, as the playback tests use it.
+// sink that keeps every byte delivered to it, and another sink for its
+// "VideoOutput0" pin, as the playback tests use them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,6 +25,13 @@ class AudioGraph {
   // Makes the filter, loads the location and connects the sink; a failed step
   // fails the test (call it inside ASSERT_NO_FATAL_FAILURE).
   void Build(const std::string& location) {
+    ASSERT_NO_FATAL_FAILURE(Load(location));
+    ASSERT_NO_FATAL_FAILURE(Connect(u"Audio", sink));
+  }
+
+  // The filter in the graph with the location loaded, and both sinks made
+  // but not connected, so that a test can set how they behave first.
+  void Load(const std::string& location) {
     HRESULT hr = E_FAIL;
     IUnknown* created = module::FindFactoryEntry(CLSID_SplitterFilter)->create(nullptr, &hr);
     ASSERT_EQ(hr, S_OK);
@@ -48,9 +56,20 @@ class AudioGraph {
       if (start != 0 || stop != 1) otherTimes_ = true;
     });
     ASSERT_EQ(graph->AddFilter(sink.Get(), u"sink"), S_OK);
-    ComPtr<IPin> audio;
-    ASSERT_EQ(filter->FindPin(u"Audio", audio.GetAddressOf()), S_OK);
-    ASSERT_EQ(graph->ConnectDirect(audio.Get(), sink->Pin(), nullptr), S_OK);
+    video = host::CountingSink::Create();
+    ASSERT_EQ(graph->AddFilter(video.Get(), u"video"), S_OK);
+  }
+
+  void Connect(const char16_t* pinName, const ComPtr<host::CountingSink>& to) {
+    ComPtr<IPin> pin;
+    ASSERT_EQ(filter->FindPin(pinName, pin.GetAddressOf()), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(pin.Get(), to->Pin(), nullptr), S_OK);
+  }
+
+  ComPtr<IMediaSeeking> Seeking() {
+    ComPtr<IMediaSeeking> seeking;
+    filter.As(IID_IMediaSeeking, &seeking);
+    return seeking;
   }
 
   std::vector<std::uint8_t> Bytes() {
@@ -74,7 +93,8 @@ class AudioGraph {
   ComPtr<IBaseFilter> filter;
   ComPtr<ISplitterSettings> settings;
   ComPtr<host::FilterGraph> graph;
-  ComPtr<host::CountingSink> sink;
+  ComPtr<host::CountingSink> sink;   // for "Audio", keeping every byte
+  ComPtr<host::CountingSink> video;  // for "VideoOutput0"
 
  private:
   std::mutex lock_;  // guards the three fields below

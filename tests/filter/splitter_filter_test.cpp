@@ -127,6 +127,13 @@ TEST_F(SplitterFilterTest, HttpLocationIsNotSeekable) {
   EXPECT_EQ(settings_->IsLocalSource(), 0);
   EXPECT_EQ(settings_->GetStartTime(), -1);
   EXPECT_EQ(settings_->SetPlaybackRate(2.0), static_cast<HRESULT>(0x8004025C));
+
+  // The download shares the packet reader with a Load's scan: no Load while it runs.
+  WriteRecording();
+  ASSERT_EQ(filter_->Pause(), S_OK);
+  EXPECT_EQ(Load(Path()), VFW_E_NOT_STOPPED);
+  ASSERT_EQ(filter_->Stop(), S_OK);
+  EXPECT_EQ(Load(Path()), S_OK);
 }
 
 TEST_F(SplitterFilterTest, StateChangesAnswerAsAFilterMust) {

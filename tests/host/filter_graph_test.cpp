@@ -132,7 +132,7 @@ TEST_F(FilterGraphTest, StopReleasesProducersBlockedInTheSinkAndInTheAllocator) 
   graph_->AddFilter(sink.Get(), u"Sink");
   ASSERT_EQ(graph_->ConnectDirect(&source->Pin(), sink->Pin(), nullptr), S_OK);
   ASSERT_EQ(graph_->Run(), S_OK);
-  sink->HoldSamples();
+  sink->SetHold(host::SinkFilter::Hold::kUntilReleased);
 
   // The first producer holds the only sample inside Receive; the second waits for it.
   auto in_sink = std::async(std::launch::async, [&] { return source->Pin().Deliver({1}); });

@@ -122,7 +122,15 @@ TEST_F(FileIndexTest, ActivityWalkVisitsEveryEntryAfterTheFirst) {
   Second(1003, 0, {4});
   ASSERT_EQ(Scan(), S_OK);
 
-  std::uint64_t it1 = 1, it2 = 0;
+  // An entry without the asked activity passes the walk on, as a seek does.
+  std::uint64_t it1 = 1, it2 = 2;  // entry 1 has two activities only
+  ActivityFound passed = index_.FindActivity(it1, it2);
+  EXPECT_EQ(passed.stop, 1);
+  EXPECT_FALSE(passed.activityFound);  // the quiet entry 2 answers
+  EXPECT_EQ(it1, 3u);
+
+  it1 = 1;
+  it2 = 0;
   std::vector<std::pair<int, int>> walk;  // (activity, channel), -1 for a quiet second
   for (int step = 0; step < 10; ++step) {
     ActivityFound found = index_.FindActivity(it1, it2);

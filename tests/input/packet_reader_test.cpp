@@ -144,10 +144,18 @@ TEST_F(PacketReaderTest, TruncatedSourcesEndWithoutPacket) {
     EXPECT_TRUE(trace.Saw("error"));
   }
 
+  // Fixed fields are read one by one: cut anywhere before the last one, an
+  // index position or a description is an end, never a packet with made-up fields.
   sink_.bytes().clear();
   writer().IndexPosition(1, 2);
-  MemorySource cutIndex(std::vector<std::uint8_t>(sink_.bytes().begin(), sink_.bytes().begin() + 4));
-  EXPECT_EQ(Read(cutIndex), S_FALSE);
+  for (std::ptrdiff_t cut = 4; cut <= 8; ++cut) {
+    MemorySource cutIndex(std::vector<std::uint8_t>(sink_.bytes().begin(), sink_.bytes().begin() + cut));
+    EXPECT_EQ(Read(cutIndex), S_FALSE) << "index position cut after " << cut << " bytes";
+  }
+  sink_.bytes().clear();
+  writer().ChannelDescription(std::vector<std::uint8_t>{});
+  MemorySource cutDescription(std::vector<std::uint8_t>(sink_.bytes().begin(), sink_.bytes().begin() + 6));
+  EXPECT_EQ(Read(cutDescription), S_FALSE);
 }
 
 TEST_F(PacketReaderTest, FailedReadsGiveEFail) {

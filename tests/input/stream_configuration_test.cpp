@@ -56,6 +56,10 @@ TEST_F(StreamConfigurationTest, DeviceNameOnly) {
   EXPECT_DOUBLE_EQ(config_.FramesPerSecond(), 25.0);
   EXPECT_EQ(listener_.statusChannel, -1);
   EXPECT_EQ(listener_.parsed, 1);
+
+  // A description with no bytes at all, as a cut stream may give one.
+  ASSERT_EQ(config_.ParseConfiguration(nullptr, 0), S_OK);
+  EXPECT_EQ(config_.DeviceName(), "");
 }
 
 TEST_F(StreamConfigurationTest, ChannelTableFollowsChannelNumbers) {

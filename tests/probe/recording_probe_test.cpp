@@ -96,6 +96,17 @@ TEST_F(RecordingProbeTest, NamesWhereABrokenFileStopped) {
   EXPECT_EQ(result.stoppedAt, strayAt);
   EXPECT_NE(result.error.find("cut short"), std::string::npos) << result.error;
 
+  // A first description the filter refuses: an entry cut short after its type.
+  sink_.bytes().clear();
+  std::vector<std::uint8_t> record = mkrec::ConfigurationBuilder("DVR").Channel(1, input::kChannelVideo, "", "", "").bytes();
+  record.insert(record.end(), {2, input::kChannelVideo});
+  writer_.ChannelDescription(record);
+  writer_.IndexPosition(1000);
+  Save();
+  result = ProbeRecording(path_);
+  EXPECT_TRUE(FAILED(result.status));
+  EXPECT_EQ(result.error, "not a recorder stream: its channel description has an entry cut short at byte 0");
+
   std::ofstream(path_, std::ios::trunc).flush();
   EXPECT_TRUE(FAILED(ProbeRecording(path_).status));
   EXPECT_EQ(ProbeRecording(path_ + ".missing").error, "no such file");
