@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests, the fuzzers (clang 14 with
-# libFuzzer) and the benchmarks need.
+# libFuzzer) and the benchmarks need; with --windows, those of the Windows
+# cross build and its check under Wine.
 # Safe to run again: it asks apt-get only for what is missing.
 set -euo pipefail
 
@@ -12,6 +13,9 @@ packages=(
   ffmpeg
   clang-14 libclang-rt-14-dev
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages=(cmake ninja-build libxvidcore-dev g++-mingw-w64-x86-64-posix wine wine64 fonts-wine)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the plain build, then the ASan+UBSan build.
-# Pass --tsan to run the ThreadSanitizer build as well, and --fuzz to run each
-# fuzzer for a minute.
+# Builds and runs every test: the plain build, then the ASan+UBSan build, then
+# the Windows DLL in Wine's filter graph where Wine is installed.
+# --tsan adds the ThreadSanitizer build; --fuzz runs each fuzzer for a minute;
+# --wine runs the Wine check in any case (it installs mingw-w64 and Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 presets=(default asan)
 fuzz=false
+wine_check=false
+command -v wine >/dev/null && wine_check=true
 for arg in "$@"; do
   case "$arg" in
     --tsan) presets+=(tsan) ;;
     --fuzz) fuzz=true ;;
-    *) echo "run-tests.sh: unknown option $arg" >&2; exit 2 ;;
+    --wine) wine_check=true ;;
+    *) echo "usage: $0 [--tsan] [--fuzz] [--wine]" >&2; exit 2 ;;
   esac
 done
 
@@ -25,3 +29,8 @@ for preset in "${presets[@]}"; do
 done
 
 if $fuzz; then scripts/run-fuzzers.sh 60; fi
+
+if $wine_check; then
+  echo "== Windows build under Wine"
+  scripts/check-wine.sh
+fi

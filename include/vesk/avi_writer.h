@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@
 #include "vesk/dshow.h"
 
 namespace vesk {
+
+namespace platform {
+class OutputFile;
+}
 
 // Returned by Write when the frame would take the file past its size limit. The
 // file has been finalised and closed with the frames written before.
@@ -74,7 +79,7 @@ class AviWriter {
   // Guards everything below: frames come from the composing thread while the
   // settings thread may stop the recording.
   mutable std::mutex lock_;
-  int fd_ = -1;
+  const std::unique_ptr<platform::OutputFile> file_;
   std::uint64_t end_ = 0;  // bytes written so far
   std::uint32_t largest_frame_ = 0;
   std::uint64_t segment_start_ = 0;  // where the current RIFF begins

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include <objbase.h>
@@ -94,14 +95,28 @@ struct IClassFactory : IUnknown {
 #endif  // _WIN32
 
 // DirectShow result codes the module returns.
+#ifdef _WIN32
+#include <vfwmsgs.h>
+#else
 constexpr HRESULT VFW_S_NO_MORE_ITEMS = 0x00040103;
 constexpr HRESULT VFW_S_CANT_CUE = 0x00040268;
 constexpr HRESULT VFW_E_INVALID_DIRECTION = static_cast<HRESULT>(0x80040208u);
 constexpr HRESULT VFW_E_NOT_CONNECTED = static_cast<HRESULT>(0x80040209u);
 constexpr HRESULT VFW_E_NO_ALLOCATOR = static_cast<HRESULT>(0x8004020Au);
 constexpr HRESULT VFW_E_STATE_CHANGED = static_cast<HRESULT>(0x80040223u);
+#endif
+
+// A wide string literal of the platform's WCHAR: L"" on Windows, u"" elsewhere.
+#ifdef _WIN32
+#define VESK_WIDE(text) L##text
+#else
+#define VESK_WIDE(text) u##text
+#endif
 
 namespace vesk {
+
+// The platform's wide string, as COM's LPWSTR points to it.
+using WideString = std::basic_string<WCHAR>;
 
 // Every COM object of the module counts itself here while it lives; together
 // with the server lock count it tells DllCanUnloadNow whether the module may go.

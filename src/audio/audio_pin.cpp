@@ -32,7 +32,7 @@ int SilenceByte(const AudioChannelFormat& format) { return format.bits == 8 ? 0x
 }  // namespace
 
 AudioPin::AudioPin(filter::PinOwner& owner, platform::CriticalSection& pinLock)
-    : AudioOutput(owner, u"Audio", pinLock) {}
+    : AudioOutput(owner, VESK_WIDE("Audio"), pinLock) {}
 
 void AudioPin::DescribeForReport(input::PinReport& report) {
   const AudioChannelFormat format = Format();

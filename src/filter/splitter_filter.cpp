@@ -232,7 +232,7 @@ STDMETHODIMP SplitterFilter::FindPin(LPCWSTR id, IPin** pin) {
   if (!id || !pin) return E_POINTER;
   *pin = nullptr;
   for (int n = 0; n < GetPinCount(); ++n) {
-    if (GetPin(n)->name() == std::u16string(id)) {
+    if (GetPin(n)->name() == WideString(id)) {
       *pin = GetPin(n);
       (*pin)->AddRef();
       return S_OK;
@@ -262,7 +262,7 @@ STDMETHODIMP SplitterFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) 
   {
     platform::CriticalSection::Guard guard(filterLock_);
     graph_ = graph;
-    graphName_ = graph && name ? std::u16string(name) : std::u16string();
+    graphName_ = graph && name ? WideString(name) : WideString();
   }
   // The pins keep the graph's configuration interface without a reference:
   // the graph outlives its membership.

@@ -251,7 +251,7 @@ class SplitterFilter final : public IBaseFilter,
   REFERENCE_TIME startTime_ = 0;
   ComPtr<IReferenceClock> clock_;
   IFilterGraph* graph_ = nullptr;  // not owned: the graph owns its filters
-  std::u16string graphName_;
+  WideString graphName_;
 
   input::PacketReader reader_;
   input::StreamConfiguration configuration_{this};
@@ -262,7 +262,7 @@ class SplitterFilter final : public IBaseFilter,
   std::unique_ptr<input::ReadingThread> readingThread_;
   std::unique_ptr<input::HttpSource> httpSource_;
 
-  std::u16string sourceName_;  // as given to Load; empty before
+  WideString sourceName_;  // as given to Load; empty before
   bool sourceNamed_ = false;
   std::atomic<bool> localFileLoaded_{false};
   double rate_ = 1.0;  // guarded by seekLock_

@@ -35,7 +35,7 @@ bool FullySpecified(const AM_MEDIA_TYPE& type) {
 
 }  // namespace
 
-StreamPin::StreamPin(PinOwner& owner, std::u16string name, platform::CriticalSection& pinLock)
+StreamPin::StreamPin(PinOwner& owner, WideString name, platform::CriticalSection& pinLock)
     : owner_(owner), name_(std::move(name)), pinLock_(pinLock) {
   ModuleObjectCount::ObjectCreated();
   unblocked_.Set();

@@ -24,7 +24,7 @@ namespace vesk::filter {
 
 class StreamPin : public IPin, public IQualityControl, public IPinFlowControl {
  public:
-  StreamPin(PinOwner& owner, std::u16string name, platform::CriticalSection& pinLock);
+  StreamPin(PinOwner& owner, WideString name, platform::CriticalSection& pinLock);
   virtual ~StreamPin();
   StreamPin(const StreamPin&) = delete;
   StreamPin& operator=(const StreamPin&) = delete;
@@ -87,7 +87,7 @@ class StreamPin : public IPin, public IQualityControl, public IPinFlowControl {
 
   void SetConfigInfo(IGraphConfig* graphConfig, platform::OsEvent* stopEvent);
   bool IsConnected();
-  const std::u16string& name() const { return name_; }
+  const WideString& name() const { return name_; }
 
  protected:
   virtual HRESULT FillBuffer(IMediaSample* sample, input::Packet& packet) = 0;
@@ -111,7 +111,7 @@ class StreamPin : public IPin, public IQualityControl, public IPinFlowControl {
   bool ReconnectForNewFormat();
 
   PinOwner& owner_;
-  const std::u16string name_;
+  const WideString name_;
   platform::CriticalSection& pinLock_;  // the filter's, shared by both pins
   // Guards the connection fields below. Not the filter's pin lock: a producer
   // reconnecting after a format change takes it, while Stop holds the pin lock

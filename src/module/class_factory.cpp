@@ -1,3 +1,5 @@
+#include <new>
+
 #include "module/class_factory.h"
 
 namespace vesk::module {
@@ -50,5 +52,20 @@ STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
   ServerLocks::Lock(lock != 0);
   return S_OK;
 }
+
+HRESULT GetClassObject(REFCLSID classId, REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (!(riid == IID_IUnknown) && !(riid == IID_IClassFactory)) return E_NOINTERFACE;
+  const FactoryEntry* entry = FindFactoryEntry(classId);
+  if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
+  auto* factory = new (std::nothrow) ClassFactory(*entry);
+  if (!factory) return E_OUTOFMEMORY;
+  factory->AddRef();
+  *object = static_cast<IClassFactory*>(factory);
+  return S_OK;
+}
+
+HRESULT CanUnloadNow() { return ServerLocks::Count() > 0 || ModuleObjectCount::Active() != 0 ? S_FALSE : S_OK; }
 
 }  // namespace vesk::module

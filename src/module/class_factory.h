@@ -34,4 +34,9 @@ class ClassFactory final : public IClassFactory {
   std::atomic<ULONG> references_{0};
 };
 
+// The entry points' work, shared by every platform's exports: a class factory
+// for a class of the table, and whether the module may be unloaded.
+HRESULT GetClassObject(REFCLSID classId, REFIID riid, void** object);
+HRESULT CanUnloadNow();
+
 }  // namespace vesk::module

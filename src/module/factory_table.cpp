@@ -44,15 +44,15 @@ IUnknown* CreateSettingsPage(IUnknown* outer, HRESULT* result) {
 }
 
 const PinRegistration kPins[] = {
-    {u"Video0", false, true, true, false, nullptr, MEDIATYPE_Video},
-    {u"Audio", false, true, true, false, u"Input", MEDIATYPE_Audio},
+    {VESK_WIDE("Video0"), false, true, true, false, nullptr, MEDIATYPE_Video},
+    {VESK_WIDE("Audio"), false, true, true, false, VESK_WIDE("Input"), MEDIATYPE_Audio},
 };
 
 const FilterRegistration kFilterRegistration = {MERIT_DO_NOT_USE, kPins, std::size(kPins)};
 
 const FactoryEntry kEntries[] = {
-    {u"DOROdododizAderoz", &CLSID_SplitterFilter, CreateSplitterFilter, &kFilterRegistration},
-    {u"ZEV Adeduvor Uduruvir Oviv", &CLSID_SettingsPage, CreateSettingsPage, nullptr},
+    {VESK_WIDE("DOROdododizAderoz"), &CLSID_SplitterFilter, CreateSplitterFilter, &kFilterRegistration},
+    {VESK_WIDE("ZEV Adeduvor Uduruvir Oviv"), &CLSID_SettingsPage, CreateSettingsPage, nullptr},
 };
 
 }  // namespace

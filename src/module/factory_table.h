@@ -8,12 +8,12 @@
 namespace vesk::module {
 
 struct PinRegistration {
-  const char16_t* name;
+  const WCHAR* name;
   bool rendered;
   bool output;
   bool zeroInstancesAllowed;
   bool manyInstances;
-  const char16_t* connectsToPin;  // nullptr: none
+  const WCHAR* connectsToPin;  // nullptr: none
   GUID majorType;
 };
 
@@ -27,7 +27,7 @@ struct FilterRegistration {
 using CreateFunction = IUnknown* (*)(IUnknown* outer, HRESULT* result);
 
 struct FactoryEntry {
-  const char16_t* name;
+  const WCHAR* name;
   const CLSID* classId;
   CreateFunction create;
   const FilterRegistration* filter;  // nullptr for classes the filter mapper does not list

@@ -16,7 +16,7 @@ std::string FilterKey(const FactoryEntry& entry) {
   return std::string(kClassesRoot) + "\\Filter\\" + GuidText(*entry.classId);
 }
 
-std::string Narrow(const char16_t* text) { return platform::NarrowFromWide(text ? text : u""); }
+std::string Narrow(const WCHAR* text) { return platform::NarrowFromWide(text ? text : WideString()); }
 
 // The filter mapper's record: merit, then each pin with its media types.
 void WriteFilterRecord(platform::RegistryTree& tree, const FactoryEntry& entry) {

@@ -1,14 +1,11 @@
 #include "vesk/avi_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <new>
 
 #include "platform/little_endian.h"
+#include "platform/output_file.h"
 
 namespace vesk {
 using namespace platform;  // the little-endian helpers
@@ -60,33 +57,8 @@ constexpr std::uint8_t kIndexOfChunks = 1;
 constexpr std::uint32_t kScale = 66667;
 constexpr std::uint32_t kRate = 1000000;
 
-// Win32 codes for the failures of creating a file.
-constexpr std::uint32_t kErrorPathNotFound = 3;
-constexpr std::uint32_t kErrorAccessDenied = 5;
-
 void StoreFourcc(std::uint8_t* p, const char (&code)[5]) {
   std::copy(code, code + 4, p);
-}
-
-HRESULT ErrnoToHresult(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR: return HRESULT_FROM_WIN32(kErrorPathNotFound);
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS: return HRESULT_FROM_WIN32(kErrorAccessDenied);
-    case ENOSPC:
-    case EDQUOT: return kAviDiskFull;
-    case EFBIG: return kAviFileLimitReached;
-    default: return E_FAIL;
-  }
-}
-
-// Used after a failed write, whose failure the caller already has; if cutting the
-// torn tail fails as well there is nothing more to do about it.
-void TruncateAfterFailure(int fd, std::uint64_t size) {
-  [[maybe_unused]] const int result = ::ftruncate(fd, static_cast<off_t>(size));
 }
 
 void StoreLe64(std::uint8_t* p, std::uint64_t v) {
@@ -154,13 +126,15 @@ void BuildHeaders(const BITMAPINFOHEADER& format, std::vector<std::uint8_t>& hea
 }  // namespace
 
 AviWriter::AviWriter(std::uint64_t size_limit, std::uint64_t segment_size)
-    : size_limit_(size_limit), segment_size_(std::min<std::uint64_t>(segment_size, kSegmentSize)) {}
+    : size_limit_(size_limit),
+      segment_size_(std::min<std::uint64_t>(segment_size, kSegmentSize)),
+      file_(std::make_unique<platform::OutputFile>()) {}
 
 AviWriter::~AviWriter() { Close(); }
 
 bool AviWriter::IsOpen() const {
   std::lock_guard guard(lock_);
-  return fd_ >= 0;
+  return file_->IsOpen();
 }
 
 std::uint32_t AviWriter::FrameCount() const {
@@ -170,7 +144,7 @@ std::uint32_t AviWriter::FrameCount() const {
 
 HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format) {
   std::lock_guard guard(lock_);
-  if (fd_ >= 0) Finalise();
+  if (file_->IsOpen()) Finalise();
   if (format.biWidth <= 0 || format.biHeight == 0) return E_INVALIDARG;
 
   std::vector<std::uint8_t> headers;
@@ -189,14 +163,12 @@ HRESULT AviWriter::Open(const std::string& path, const BITMAPINFOHEADER& format)
   first_frames_ = 0;
   first_indexed_ = false;
   segment_open_ = true;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) return ErrnoToHresult(errno);
+  if (HRESULT created = file_->Create(path); FAILED(created)) return created;
 
   HRESULT hr = WriteAll(headers.data(), headers.size());
   if (FAILED(hr)) {
-    TruncateAfterFailure(fd_, 0);
-    ::close(fd_);
-    fd_ = -1;
+    file_->Truncate(0);
+    file_->Close();
   }
   return hr;
 }
@@ -209,7 +181,7 @@ std::uint64_t AviWriter::IndexBytes(std::size_t frames) const {
 
 HRESULT AviWriter::Write(const void* data, std::uint32_t size) {
   std::lock_guard guard(lock_);
-  if (fd_ < 0) return E_UNEXPECTED;
+  if (!file_->IsOpen()) return E_UNEXPECTED;
   if (data == nullptr && size != 0) return E_POINTER;
 
   // Room is kept for this frame's index entries and the index headers, so
@@ -253,7 +225,7 @@ HRESULT AviWriter::Write(const void* data, std::uint32_t size) {
 
 HRESULT AviWriter::Close() {
   std::lock_guard guard(lock_);
-  if (fd_ < 0) return S_FALSE;
+  if (!file_->IsOpen()) return S_FALSE;
   return Finalise();
 }
 
@@ -267,7 +239,7 @@ HRESULT AviWriter::WriteFrame(const void* data, std::uint32_t size) {
   if (SUCCEEDED(hr) && (size & 1u) != 0) hr = WriteAll(&pad, 1);
   if (FAILED(hr)) {
     end_ = start;
-    TruncateAfterFailure(fd_, end_);
+    file_->Truncate(end_);
   }
   return hr;
 }
@@ -279,18 +251,7 @@ HRESULT AviWriter::WriteAll(const void* data, std::size_t size) {
 }
 
 HRESULT AviWriter::WriteAt(std::uint64_t position, const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(position + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return ErrnoToHresult(errno);
-    }
-    if (n == 0) return kAviDiskFull;
-    done += static_cast<std::size_t>(n);
-  }
-  return S_OK;
+  return file_->WriteAt(position, data, size);
 }
 
 HRESULT AviWriter::WriteAt(std::uint64_t position, std::uint32_t value) {
@@ -313,7 +274,7 @@ HRESULT AviWriter::EndSegment() {
     const std::uint64_t start = end_;
     if (keep_failure(WriteAll(chunk.data(), chunk.size()))) return true;
     end_ = start;
-    TruncateAfterFailure(fd_, end_);
+    file_->Truncate(end_);
     return false;
   };
 
@@ -374,7 +335,7 @@ HRESULT AviWriter::BeginExtraSegment() {
   const HRESULT hr = WriteAll(header, sizeof header);
   if (FAILED(hr)) {
     end_ = start;
-    TruncateAfterFailure(fd_, end_);
+    file_->Truncate(end_);
     return hr;
   }
   segment_start_ = start;
@@ -390,7 +351,7 @@ HRESULT AviWriter::Finalise() {
   if (segment_open_ && segment_start_ != 0 && index_.empty()) {
     // A further RIFF whose first frame failed goes again.
     end_ = segment_start_;
-    TruncateAfterFailure(fd_, end_);
+    file_->Truncate(end_);
   } else if (segment_open_) {
     first_failure = EndSegment();
   }
@@ -416,8 +377,8 @@ HRESULT AviWriter::Finalise() {
   }
   HRESULT hr = WriteAt(kIndxData + kIndexFields, entries.data(), kSuperIndexEntry * segments_.size());
   if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
-  if (::close(fd_) != 0 && SUCCEEDED(first_failure)) first_failure = ErrnoToHresult(errno);
-  fd_ = -1;
+  const HRESULT closed = file_->Close();
+  if (FAILED(closed) && SUCCEEDED(first_failure)) first_failure = closed;
   return first_failure;
 }
 

@@ -2,18 +2,19 @@
 // critical sections allow: code that holds a lock can call code that takes it.
 #pragma once
 
-#include <mutex>
+#include <memory>
 
 namespace vesk::platform {
 
 class CriticalSection {
  public:
-  CriticalSection() = default;
+  CriticalSection();
+  ~CriticalSection();
   CriticalSection(const CriticalSection&) = delete;
   CriticalSection& operator=(const CriticalSection&) = delete;
 
-  void Enter() { mutex_.lock(); }
-  void Leave() { mutex_.unlock(); }
+  void Enter();
+  void Leave();
 
   // Holds the critical section for the life of the guard.
   class Guard {
@@ -28,7 +29,8 @@ class CriticalSection {
   };
 
  private:
-  std::recursive_mutex mutex_;
+  struct Native;  // the platform's lock
+  const std::unique_ptr<Native> native_;
 };
 
 }  // namespace vesk::platform

@@ -3,9 +3,8 @@
 // waiter and clears itself.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 
 namespace vesk::platform {
 
@@ -15,7 +14,8 @@ class Event {
  public:
   static constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 
-  explicit Event(EventMode mode) : mode_(mode) {}
+  explicit Event(EventMode mode);
+  ~Event();
   Event(const Event&) = delete;
   Event& operator=(const Event&) = delete;
 
@@ -25,10 +25,8 @@ class Event {
   bool Wait(std::uint32_t timeoutMs = kInfinite);
 
  private:
-  const EventMode mode_;
-  std::mutex mutex_;  // guards signalled_
-  std::condition_variable changed_;
-  bool signalled_ = false;
+  struct Native;  // the platform's event
+  const std::unique_ptr<Native> native_;
 };
 
 }  // namespace vesk::platform

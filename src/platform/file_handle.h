@@ -20,7 +20,7 @@ class FileHandle {
   // S_OK, or the system error as an HRESULT (file not found, access denied, ...).
   HRESULT Open(const std::string& path);
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kClosed; }
 
   // Reads until `size` bytes arrived or the file ended; *got = 0 only at the end.
   HRESULT Read(void* buffer, std::uint32_t size, std::uint32_t* got);
@@ -29,7 +29,10 @@ class FileHandle {
   std::uint64_t Position() const;
 
  private:
-  int fd_ = -1;
+  // The system's handle: a descriptor here, a HANDLE on Windows, whose
+  // INVALID_HANDLE_VALUE has the same value.
+  static constexpr std::intptr_t kClosed = -1;
+  std::intptr_t handle_ = kClosed;
 };
 
 }  // namespace vesk::platform

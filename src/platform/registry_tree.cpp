@@ -121,6 +121,13 @@ void RegistryTree::DeleteTree(const std::string& path) {
   std::erase_if(keys_, [&](const Key& k) { return SameName(k.path, path) || IsBelow(k.path, path); });
 }
 
+std::vector<std::string> RegistryTree::ValueNames(const std::string& path) const {
+  std::vector<std::string> names;
+  if (const Key* key = Find(path))
+    for (const Value& value : key->values) names.push_back(value.name);
+  return names;
+}
+
 std::string RegistryTree::Serialize() const {
   std::string text = std::string(kHeader) + "\n";
   for (const Key& key : keys_) {

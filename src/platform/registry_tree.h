@@ -20,6 +20,8 @@ class RegistryTree {
   void SetDword(const std::string& path, const std::string& name, std::uint32_t value);
   std::optional<std::string> GetString(const std::string& path, const std::string& name) const;
   std::optional<std::uint32_t> GetDword(const std::string& path, const std::string& name) const;
+  // The names of the key's values, in the order they were made; none for a missing key.
+  std::vector<std::string> ValueNames(const std::string& path) const;
   // Removes the key with everything below it; a missing key is no error.
   void DeleteTree(const std::string& path);
 

@@ -1,7 +1,8 @@
-// The per-user store of keys and values, kept the way the registry keeps them:
-// here a registry export file under the user's configuration folder, always
-// replaced whole through a temporary file so a crash or a full disk never
-// leaves it half written.
+// The per-user store of keys and values, kept the way the registry keeps them.
+// On Windows it is the registry itself: the store is one key, whose values it
+// reads and writes. Elsewhere it is a registry export file under the user's
+// configuration folder, always replaced whole through a temporary file so a
+// crash or a full disk never leaves it half written.
 #pragma once
 
 #include <functional>
@@ -14,7 +15,8 @@ namespace vesk::platform {
 
 class SettingsStore {
  public:
-  // $XDG_CONFIG_HOME/vesk/registry.reg, or ~/.config/vesk/registry.reg.
+  // $XDG_CONFIG_HOME/vesk/registry.reg, or ~/.config/vesk/registry.reg; on
+  // Windows the settings key "HKEY_CURRENT_USER\Software\Vesk\Vesk".
   static std::string DefaultPath();
 
   explicit SettingsStore(std::string path = DefaultPath()) : path_(std::move(path)) {}

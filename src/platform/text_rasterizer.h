@@ -4,8 +4,9 @@
 // font height plus external leading apart. The overlay builds its outline,
 // shadow and colour from the mask, so the same mask serves every pass.
 //
-// Here the glyphs come from FreeType, with the bold face of the Arial-metric
-// family found through fontconfig, antialiased.
+// On Windows GDI draws the glyphs (bold antialiased Arial, as a LOGFONT names
+// it); elsewhere they come from FreeType, with the bold face of the
+// Arial-metric family found through fontconfig, antialiased.
 #pragma once
 
 #include <cstdint>
@@ -39,7 +40,11 @@ struct TextMask {
 class TextRasterizer {
  public:
   // The family the overlays are drawn with.
+#ifdef _WIN32
+  static constexpr const char* kOverlayFamily = "Arial";
+#else
   static constexpr const char* kOverlayFamily = "Liberation Sans";
+#endif
 
   // Finds the bold face of `family`. When it is not installed: the error for a
   // missing file, `message` says what to install, and the same line goes to
@@ -56,12 +61,12 @@ class TextRasterizer {
   HRESULT Render(const FontDescription& font, std::string_view text, int wrapWidth, TextMask* mask);
 
  private:
-  struct Face;  // the FreeType library, face and code page converter
+  struct Face;  // FreeType's library, face and code page converter, or GDI's device context
 
   explicit TextRasterizer(std::unique_ptr<Face> face);
 
-  // Guards face_: FreeType faces and iconv descriptors are single-threaded,
-  // and the overlays of all cameras share this rasterizer.
+  // Guards face_: FreeType faces, iconv descriptors and GDI device contexts
+  // are single-threaded, and the overlays of all cameras share this rasterizer.
   std::mutex lock_;
   const std::unique_ptr<Face> face_;
 };

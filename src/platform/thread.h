@@ -3,7 +3,7 @@
 #pragma once
 
 #include <functional>
-#include <thread>
+#include <memory>
 
 #include "vesk/com.h"
 
@@ -11,8 +11,8 @@ namespace vesk::platform {
 
 class Thread {
  public:
-  Thread() = default;
-  ~Thread() { Join(); }
+  Thread();
+  ~Thread();
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
 
@@ -22,10 +22,11 @@ class Thread {
   // Waits for the thread to end; returns at once when there is none.
   void Join();
   // True from a successful Start until Join.
-  bool Joinable() const { return thread_.joinable(); }
+  bool Joinable() const;
 
  private:
-  std::thread thread_;
+  struct Native;  // the platform's thread
+  const std::unique_ptr<Native> native_;
 };
 
 }  // namespace vesk::platform

@@ -3,10 +3,13 @@
 
 #include <string>
 
+#include "vesk/com.h"
+
 namespace vesk::platform {
 
-// The name as the system takes it (UTF-8 here), at most `limit` bytes: a name
-// longer than that is cut at a character boundary.
-std::string NarrowFromWide(const std::u16string& wide, std::size_t limit = 260);
+// The name as the system takes it (UTF-8 here, the ANSI code page on
+// Windows), at most `limit` bytes: a name longer than that is cut at a
+// character boundary.
+std::string NarrowFromWide(const WideString& wide, std::size_t limit = 260);
 
 }  // namespace vesk::platform

@@ -1,13 +1,11 @@
-// Messages to the notification window a host handed over. Here the platform
-// has no windows: the handle is the host's NotifyTarget.
+// Messages to the notification window a host handed over: a real window where
+// the platform has windows; elsewhere the handle is the host's NotifyTarget.
 #pragma once
 
-#include "vesk/notify_target.h"
+#include "vesk/dshow.h"
 
 namespace vesk::platform {
 
-inline void SendWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (window) NotifyTargetOf(window)->OnWindowMessage(message, wParam, lParam);
-}
+void SendWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace vesk::platform

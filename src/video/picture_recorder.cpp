@@ -3,6 +3,7 @@
 #include "platform/debug_trace.h"
 #include "platform/native_path.h"
 #include "platform/window_message.h"
+#include "vesk/notify_target.h"
 #include "video/snapshot_file.h"
 
 namespace vesk::video {

@@ -32,7 +32,7 @@ std::uint64_t PackSize(std::uint32_t width, std::uint32_t height) {
 
 VideoPin::VideoPin(filter::PinOwner& owner, platform::CriticalSection& pinLock, filter::ChannelPresence& channels,
                    std::unique_ptr<platform::TextRasterizer> rasterizer, TickSource tick)
-    : VideoOutput(owner, u"VideoOutput0", pinLock),
+    : VideoOutput(owner, VESK_WIDE("VideoOutput0"), pinLock),
       channels_(channels),
       tick_(std::move(tick)),
       frameSize_(PackSize(cameraSize_[0], cameraSize_[1])),
@@ -582,7 +582,8 @@ void VideoPin::DrawGeneralTexts(BYTE* output) {
 }
 
 bool VideoPin::DecodesRgb32(int camera) const {
-  return decoders_[camera]->Stride() == static_cast<int>(4 * geometry_.width);
+  // A decoder that xvidcore could not make decodes nothing either.
+  return decoders_[camera]->HasDecoder() && decoders_[camera]->Stride() == static_cast<int>(4 * geometry_.width);
 }
 
 void VideoPin::Compose(int camera, BYTE* output, CVideoCodec* decoder) {

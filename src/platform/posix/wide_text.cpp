@@ -23,7 +23,7 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-std::string NarrowFromWide(const std::u16string& wide, std::size_t limit) {
+std::string NarrowFromWide(const WideString& wide, std::size_t limit) {
   std::string out;
   for (std::size_t i = 0; i < wide.size(); ++i) {
     char32_t c = wide[i];

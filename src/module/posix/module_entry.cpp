@@ -1,6 +1,5 @@
 // The module's entry points, as a host finds them by name.
 #include "module/class_factory.h"
-#include "module/factory_table.h"
 #include "module/registration.h"
 #include "platform/debug_trace.h"
 #include "platform/shared_library.h"
@@ -14,21 +13,10 @@ using namespace vesk;
 VESK_EXPORT BOOL DllMain(void*, DWORD, void*) { return 1; }
 
 VESK_EXPORT HRESULT DllGetClassObject(REFCLSID classId, REFIID riid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (!(riid == IID_IUnknown) && !(riid == IID_IClassFactory)) return E_NOINTERFACE;
-  const module::FactoryEntry* entry = module::FindFactoryEntry(classId);
-  if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* factory = new (std::nothrow) module::ClassFactory(*entry);
-  if (!factory) return E_OUTOFMEMORY;
-  factory->AddRef();
-  *object = static_cast<IClassFactory*>(factory);
-  return S_OK;
+  return module::GetClassObject(classId, riid, object);
 }
 
-VESK_EXPORT HRESULT DllCanUnloadNow() {
-  return module::ServerLocks::Count() > 0 || ModuleObjectCount::Active() != 0 ? S_FALSE : S_OK;
-}
+VESK_EXPORT HRESULT DllCanUnloadNow() { return module::CanUnloadNow(); }
 
 VESK_EXPORT HRESULT DllRegisterServer() {
   const std::string modulePath = platform::SharedLibrary::ModulePath();
