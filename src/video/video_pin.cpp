@@ -425,6 +425,8 @@ HRESULT VideoPin::FillBuffer(IMediaSample* sample, input::Packet& packet) {
   // A sample smaller than the picture (a camera size not yet negotiated) is not drawn into.
   if (geometry_.bytesPerPixel == 0 || static_cast<std::size_t>(std::max<LONG>(sample->GetSize(), 0)) < geometry_.PictureBytes())
     return S_FALSE;
+  // A sample says how much it carries: a downstream pin reads no more than that.
+  sample->SetActualDataLength(static_cast<LONG>(geometry_.PictureBytes()));
 
   std::lock_guard hold(pictureLock_);
   if (packet.kind == input::PacketKind::kData) return FillFromData(output, packet);

@@ -153,6 +153,7 @@ TEST_F(StrictGraphTest, AllocatorsThatGiveLessOrNoneLeaveTheModuleItsOwn) {
     EXPECT_FALSE(whole.empty());
     EXPECT_EQ(graph.Bytes(), whole);
     EXPECT_EQ(graph.video->Samples(), pictures);
+    EXPECT_EQ(graph.video->Bytes(), std::int64_t{pictures} * 4 * 64 * 48 * 4) << "each picture says it carries itself";
   }
 }
 
