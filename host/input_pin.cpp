@@ -7,7 +7,7 @@
 
 #include "host/empty_media_type_enumerator.h"
 #include "host/sink_filter.h"
-#include "host/stingy_allocator.h"
+#include "host/faulty_allocator.h"
 #include "vesk/memory_allocator.h"
 
 namespace vesk::host {
@@ -158,9 +158,11 @@ HRESULT InputPin::GetAllocator(IMemAllocator** allocator) {
   if (!offered_) {
     ComPtr<IMemAllocator> made;
     if (HRESULT hr = CreateMemoryAllocator(made.GetAddressOf()); FAILED(hr)) return hr;
-    if (policy_ == AllocatorPolicy::kGrantsLess) {
+    if (policy_ == AllocatorPolicy::kGrantsLess || policy_ == AllocatorPolicy::kGivesNoMemory) {
       try {
-        made = StingyAllocator::Wrap(std::move(made));
+        made = FaultyAllocator::Wrap(std::move(made), policy_ == AllocatorPolicy::kGrantsLess
+                                                          ? FaultyAllocator::Fault::kGrantsLess
+                                                          : FaultyAllocator::Fault::kNoMemory);
       } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
       }

@@ -17,8 +17,9 @@ class SinkFilter;
 // kOffersOwn: offers an allocator of its own and takes any the output pin
 // decides on. kOffersNone: has none to offer. kGrantsLess: its allocator
 // grants half the buffer size asked for. kRefusesOwn: offers its allocator
-// but refuses it when notified of it, taking only another.
-enum class AllocatorPolicy { kOffersOwn, kOffersNone, kGrantsLess, kRefusesOwn };
+// but refuses it when notified of it, taking only another. kGivesNoMemory:
+// its allocator's samples cannot give their memory.
+enum class AllocatorPolicy { kOffersOwn, kOffersNone, kGrantsLess, kRefusesOwn, kGivesNoMemory };
 
 class InputPin final : public IPin, public IMemInputPin {
  public:

@@ -124,6 +124,7 @@ TEST_F(StrictGraphTest, AllocatorsThatGiveLessOrNoneLeaveTheModuleItsOwn) {
   const std::string path = Write(1, 2);
   std::vector<std::uint8_t> whole;
   long pictures = -1;
+  long sounds = -1;
   for (auto policy : {host::AllocatorPolicy::kOffersOwn, host::AllocatorPolicy::kOffersNone,
                       host::AllocatorPolicy::kGrantsLess, host::AllocatorPolicy::kRefusesOwn}) {
     test::AudioGraph graph;
@@ -149,12 +150,24 @@ TEST_F(StrictGraphTest, AllocatorsThatGiveLessOrNoneLeaveTheModuleItsOwn) {
     if (pictures < 0) {
       whole = graph.Bytes();
       pictures = graph.video->Samples();
+      sounds = graph.sink->Samples();
     }
     EXPECT_FALSE(whole.empty());
     EXPECT_EQ(graph.Bytes(), whole);
     EXPECT_EQ(graph.video->Samples(), pictures);
     EXPECT_EQ(graph.video->Bytes(), std::int64_t{pictures} * 4 * 64 * 48 * 4) << "each picture says it carries itself";
   }
+
+  // Samples whose memory cannot be reached: each fill fails, and each sample
+  // is delivered all the same.
+  test::AudioGraph hollow;
+  ASSERT_NO_FATAL_FAILURE(hollow.Load(path));
+  hollow.sink->SetAllocatorPolicy(host::AllocatorPolicy::kGivesNoMemory);
+  ASSERT_NO_FATAL_FAILURE(hollow.Connect(u"Audio", hollow.sink));
+  ASSERT_EQ(hollow.graph->Run(), S_OK);
+  ASSERT_TRUE(hollow.graph->WaitForCompletion(kLimit));
+  hollow.graph->Stop();
+  EXPECT_EQ(hollow.sink->Samples(), sounds);
 }
 
 TEST_F(StrictGraphTest, ReconnectionsTheGraphRefusesOrKeepsWaitingDropOnePacketAndStop) {

@@ -1,6 +1,7 @@
-// StingyAllocator: an allocator that grants half the buffer size asked for,
-// as some input pins' allocators grant less than an output pin needs.
-// Everything else is the wrapped allocator's.
+// FaultyAllocator: an allocator that misbehaves as some input pins'
+// allocators do: it grants half the buffer size asked for, or hands out
+// samples whose memory cannot be reached (GetPointer fails). Everything else
+// is the wrapped allocator's.
 #pragma once
 
 #include <atomic>
@@ -10,9 +11,10 @@
 
 namespace vesk::host {
 
-class StingyAllocator final : public IMemAllocator {
+class FaultyAllocator final : public IMemAllocator {
  public:
-  static ComPtr<IMemAllocator> Wrap(ComPtr<IMemAllocator> inner);
+  enum class Fault { kGrantsLess, kNoMemory };
+  static ComPtr<IMemAllocator> Wrap(ComPtr<IMemAllocator> inner, Fault fault);
 
   STDMETHOD(QueryInterface)(REFIID iid, void** object) override;
   STDMETHOD_(ULONG, AddRef)() override;
@@ -27,11 +29,12 @@ class StingyAllocator final : public IMemAllocator {
   STDMETHOD(ReleaseBuffer)(IMediaSample* sample) override;
 
  private:
-  explicit StingyAllocator(ComPtr<IMemAllocator> inner) : inner_(std::move(inner)) {}
-  ~StingyAllocator() = default;
+  FaultyAllocator(ComPtr<IMemAllocator> inner, Fault fault) : inner_(std::move(inner)), fault_(fault) {}
+  ~FaultyAllocator() = default;
 
   std::atomic<ULONG> refs_{1};
   const ComPtr<IMemAllocator> inner_;
+  const Fault fault_;
 };
 
 }  // namespace vesk::host
