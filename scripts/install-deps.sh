@@ -14,7 +14,8 @@ packages=(
   clang-14 libclang-rt-14-dev
 )
 if [ "${1:-}" = "--windows" ]; then
-  packages=(cmake ninja-build libxvidcore-dev g++-mingw-w64-x86-64-posix wine wine64 fonts-wine)
+  # python3 runs the check's comparisons and its paced HTTP server.
+  packages=(cmake ninja-build libxvidcore-dev g++-mingw-w64-x86-64-posix wine wine64 fonts-wine python3)
 fi
 
 missing=()
