@@ -12,11 +12,11 @@
 #include <thread>
 
 #include "audio_graph.h"
-#include "mkrec/channel_options.h"
 #include "mkrec/recording_composer.h"
 #include "mkrec/stream_writer.h"
 #include "returns_within.h"
 #include "scratch_dir.h"
+#include "stream_walker.h"
 #include "vesk/event_handle.h"
 
 namespace vesk::filter {
@@ -28,16 +28,13 @@ using host::SinkFilter;
 constexpr LONGLONG kSecond = 10000000;
 constexpr auto kLimit = 20s;
 
-// A description like the composer's for `plan`, with the cameras `plan` has.
-std::vector<std::uint8_t> DescriptionOf(const mkrec::RecordingPlan& plan, int width, int height) {
-  mkrec::ConfigurationBuilder builder(plan.deviceName);
-  for (const mkrec::CameraPlan& camera : plan.cameras)
-    builder.Channel(camera.slot, input::kChannelVideo, "XVID", "c", mkrec::VideoOptions(width, height));
-  for (const mkrec::AudioPlan& audio : plan.audio)
-    builder.Channel(audio.channel, input::kChannelAudio, "PCM", "a", mkrec::AudioOptions(audio.format, false));
-  builder.Channel(plan.status->channel, input::kChannelStatus, "STATUS", "Status", "");
-  builder.End();
-  return builder.bytes();
+// The channel description the composer writes for `plan`.
+std::vector<std::uint8_t> DescriptionOf(mkrec::RecordingPlan plan) {
+  plan.durationSeconds = 1;
+  mkrec::VectorSink stream;
+  mkrec::StreamWriter writer(stream);
+  EXPECT_TRUE(mkrec::RecordingComposer(plan).Write(writer).ok());
+  return mkrec::testing::WalkStream(stream.bytes()).at(0).payload;
 }
 
 class StrictGraphTest : public ::testing::Test {
@@ -58,7 +55,11 @@ class StrictGraphTest : public ::testing::Test {
     plan.audio.push_back({});
     mkrec::RecordingPlan changed = plan;
     std::erase_if(changed.cameras, [](const mkrec::CameraPlan& camera) { return camera.slot == 2; });
-    const auto description = DescriptionOf(changed, changedWidth, changedWidth * 3 / 4);
+    for (mkrec::CameraPlan& camera : changed.cameras) {
+      camera.width = changedWidth;
+      camera.height = changedWidth * 3 / 4;
+    }
+    const auto description = DescriptionOf(changed);
     if (changeAt) {
       plan.extraPackets = [=](mkrec::StreamWriter& writer, std::uint32_t second) {
         if (second == *changeAt) writer.ChannelDescription(description);
