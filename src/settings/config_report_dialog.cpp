@@ -1,5 +1,7 @@
 #include "settings/config_report_dialog.h"
 
+#include "settings/dialog_templates.h"
+
 namespace vesk::settings {
 
 void ConfigReportDialog::Show(Dialog& owner, ISplitterSettings& settings) {

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "settings/dialog_system.h"
+#include "vesk/dialog_system.h"
 #include "vesk/splitter_settings.h"
 
 namespace vesk::settings {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/debug_trace.h"
+#include "settings/installed_dialog_system.h"
 
 namespace vesk::settings {
 namespace {
@@ -80,7 +81,7 @@ STDMETHODIMP DialogPropertyPage::SetPageSite(IPropertyPageSite* site) {
 STDMETHODIMP DialogPropertyPage::Activate(HWND parent, LPCRECT rect, BOOL) {
   if (!rect) return E_POINTER;
   if (!objectSet_ || dialog_) return E_UNEXPECTED;
-  DialogSystem* system = DialogSystem::Installed();
+  DialogSystem* system = InstalledDialogSystem();
   if (!system) {
     platform::Trace("property page: no dialog system to show it");
     return kNoDialogSystem;
@@ -107,7 +108,7 @@ STDMETHODIMP DialogPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
   if (!copy) return E_OUTOFMEMORY;
   std::memcpy(copy, title_, bytes);
   SIZE size{};
-  DialogSystem* system = DialogSystem::Installed();
+  DialogSystem* system = InstalledDialogSystem();
   if (!system || !system->Measure(layout_, &size)) size = kFallbackPageSize;
   *info = PROPPAGEINFO{sizeof(PROPPAGEINFO), copy, size, nullptr, nullptr, 0};
   return S_OK;

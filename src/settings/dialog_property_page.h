@@ -6,7 +6,7 @@
 #include <atomic>
 #include <memory>
 
-#include "settings/dialog_system.h"
+#include "vesk/dialog_system.h"
 #include "settings/page_controller.h"
 #include "vesk/com_ptr.h"
 #include "vesk/dshow.h"

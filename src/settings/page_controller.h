@@ -2,7 +2,7 @@
 // calls these from its IPropertyPage methods and its dialog procedure.
 #pragma once
 
-#include "settings/dialog_system.h"
+#include "vesk/dialog_system.h"
 #include "vesk/com.h"
 
 namespace vesk::settings {

@@ -9,6 +9,7 @@
 
 #include "settings/config_report_dialog.h"
 #include "settings/dialog_property_page.h"
+#include "settings/dialog_templates.h"
 
 namespace vesk::settings {
 namespace {

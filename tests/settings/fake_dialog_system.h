@@ -10,7 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "settings/dialog_system.h"
+#include "settings/dialog_templates.h"
+#include "vesk/dialog_system.h"
 
 namespace vesk::settings::testing {
 

@@ -9,6 +9,7 @@
 #include "fake_splitter_settings.h"
 #include "module/class_factory.h"
 #include "settings/settings_page.h"
+#include "settings/installed_dialog_system.h"
 #include "vesk/com_ptr.h"
 
 namespace vesk::settings::testing {
@@ -40,10 +41,10 @@ struct CountingUnknown final : IUnknown {
 class SettingsPageTest : public ::testing::Test {
  protected:
   SettingsPageTest() {
-    DialogSystem::Install(&system_);
+    InstallDialogSystem(&system_);
     EXPECT_EQ(FactoryFor(CLSID_SettingsPage)->CreateInstance(nullptr, IID_IPropertyPage, Out(page_)), S_OK);
   }
-  ~SettingsPageTest() override { DialogSystem::Install(nullptr); }
+  ~SettingsPageTest() override { InstallDialogSystem(nullptr); }
 
   template <class T>
   static void** Out(ComPtr<T>& pointer) {
@@ -111,7 +112,7 @@ TEST_F(SettingsPageTest, FrameCallsOutOfTurnAreRefused) {
 }
 
 TEST_F(SettingsPageTest, ActivationWithoutDialogsFailsCleanly) {
-  DialogSystem::Install(nullptr);
+  InstallDialogSystem(nullptr);
   ASSERT_EQ(Connect(&settings_), S_OK);
   EXPECT_EQ(page_->Activate(kParent, &kPlace, FALSE), kNoDialogSystem);
   EXPECT_EQ(page_->Deactivate(), E_UNEXPECTED);
@@ -121,7 +122,7 @@ TEST_F(SettingsPageTest, ActivationWithoutDialogsFailsCleanly) {
   EXPECT_EQ(info.size.cy, 150);
   CoTaskMemFree(info.pszTitle);
 
-  DialogSystem::Install(&system_);
+  InstallDialogSystem(&system_);
   system_.refuse = true;
   EXPECT_EQ(page_->Activate(kParent, &kPlace, FALSE), E_OUTOFMEMORY);
   system_.refuse = false;

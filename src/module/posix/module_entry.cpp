@@ -3,6 +3,8 @@
 #include "module/registration.h"
 #include "platform/debug_trace.h"
 #include "platform/shared_library.h"
+#include "settings/installed_dialog_system.h"
+#include "vesk/dialog_system.h"
 #include "vesk/module_trace.h"
 
 #define VESK_EXPORT extern "C" __attribute__((visibility("default")))
@@ -47,6 +49,8 @@ VESK_EXPORT void VeskSetTraceSink(TraceFunction sink) {
   hostTraceSink.Set(sink);
   platform::DebugTrace::Install(sink ? &hostTraceSink : nullptr);
 }
+
+VESK_EXPORT void VeskInstallDialogSystem(settings::DialogSystem* system) { settings::InstallDialogSystem(system); }
 
 VESK_EXPORT HRESULT DllUnregisterServer() {
   platform::SettingsStore store;

@@ -1,18 +1,18 @@
-// The dialogs the property page shows, seen through a small abstract
-// interface: this platform has no dialog manager of its own, so whoever shows
-// the page (a desktop view, a test) installs a DialogSystem that builds
-// dialogs from the templates of settings/dialog_templates.h with any toolkit.
-// The page then talks to its dialog only through Dialog, and hears from it
-// through its DialogHandler, with the messages of settings/dialog_messages.h.
+// The dialogs the module's property page shows, seen through a small abstract
+// interface: where there is no dialog manager of the system's own, whoever
+// shows the page (a desktop player, a test) installs a DialogSystem that
+// builds dialogs from templates (vesk/dialog_template.h) with any toolkit, by
+// handing it to the module's export kInstallDialogSystemEntry. The page then
+// talks to its dialog only through Dialog, and hears from it through its
+// DialogHandler, with the messages of vesk/dialog_messages.h.
 //
 // Everything here runs on one thread: the thread that shows the page.
 #pragma once
 
-#include <atomic>
 #include <memory>
 
-#include "settings/dialog_messages.h"
-#include "settings/dialog_templates.h"
+#include "vesk/dialog_messages.h"
+#include "vesk/dialog_template.h"
 #include "vesk/dshow.h"
 
 namespace vesk::settings {
@@ -77,16 +77,14 @@ class DialogSystem {
   // cannot be measured.
   virtual bool Measure(const DialogTemplate& layout, SIZE* pixels) = 0;
 
-  // The system must outlive its installation; pass nullptr to remove it.
-  static void Install(DialogSystem* system) { installed_.store(system, std::memory_order_release); }
-  static DialogSystem* Installed() { return installed_.load(std::memory_order_acquire); }
-
  protected:
   ~DialogSystem() = default;
-
- private:
-  static inline std::atomic<DialogSystem*> installed_{nullptr};
 };
+
+// The module's export that installs a host's dialog system; the system must
+// outlive its installation, and nullptr removes it.
+using InstallDialogSystemEntry = void (*)(DialogSystem* system);
+inline constexpr const char* kInstallDialogSystemEntry = "VeskInstallDialogSystem";
 
 // IPropertyPage::Activate with no DialogSystem installed: ERROR_NOT_SUPPORTED.
 constexpr HRESULT kNoDialogSystem = HRESULT_FROM_WIN32(50);
