@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests, the fuzzers (clang 14 with
-# libFuzzer) and the benchmarks need; with --windows, those of the Windows
+# libFuzzer), the benchmarks, the compressed export (FFmpeg's libraries) and the
+# desktop player (Qt 6, tested under Xvfb) need; with --windows, those of the Windows
 # cross build and its check under Wine.
 # Safe to run again: it asks apt-get only for what is missing.
 set -euo pipefail
@@ -10,7 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxvidcore-dev libcurl4-openssl-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
-  ffmpeg
+  ffmpeg libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+  qt6-base-dev qt6-multimedia-dev xvfb xauth imagemagick
   clang-14 libclang-rt-14-dev
 )
 if [ "${1:-}" = "--windows" ]; then
