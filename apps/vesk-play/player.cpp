@@ -8,9 +8,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "apps/vesk-play/location.h"
+#include "apps/vesk-play/output_files.h"
 #include "apps/vesk-play/settings_call.h"
 #include "apps/vesk-play/stream_error_text.h"
-#include "host/null_sink.h"
 #include "platform/settings_store.h"
 #include "vesk/module_trace.h"
 #include "vesk/notify_target.h"
@@ -63,10 +64,11 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
   }
 
   // A live recorder's failures come from the filter while it plays.
-  if (!IsUrl(options.location) && !std::filesystem::is_regular_file(options.location)) {
-    *error = options.location + ": no such file";
-    return nullptr;
-  }
+  const std::optional<Location> location = CheckLocation(options.location, error);
+  if (!location) return nullptr;
+  player->path_ = location->path;
+  const bool writes = !(options.info || options.settings || options.configReport);
+  if (writes && !CheckOutputFiles(options.OutputFiles(), location->path, options.overwrite, error)) return nullptr;
 
   auto setSink = reinterpret_cast<SetTraceSinkEntry>(player->module_->Entry(kSetTraceSinkEntry));
   if (setSink && !options.trace) setSink(KeepFirstTraceLine);
@@ -95,8 +97,10 @@ Player::~Player() {
   filter_.Reset();
   audioSink_.Reset();
   wavWriter_.Reset();
+  audioCounter_.Reset();
   videoSink_.Reset();
   aviWriter_.Reset();
+  videoCounter_.Reset();
   graph_.Reset();
 }
 
@@ -112,13 +116,14 @@ HRESULT Player::BuildGraph(std::string* error) {
   const std::u16string location(options_.location.begin(), options_.location.end());
   hr = source->Load(location.c_str(), nullptr);
   if (FAILED(hr)) {
-    *error = options_.location + ": not a VESK recording";
+    *error = WhyNotARecording(path_);
     return hr;
   }
   if (options_.info || options_.configReport) return S_OK;
 
   if (options_.audioOut.empty()) {
-    audioSink_ = host::NullSink::Create();
+    audioCounter_ = host::CountingSink::Create();
+    audioSink_ = audioCounter_;
   } else {
     wavWriter_ = host::WavWriterSink::Create(options_.audioOut);
     audioSink_ = wavWriter_;
@@ -171,7 +176,8 @@ HRESULT Player::ConnectVideo(std::string* error) {
   }
   if (options_.videoOut.empty()) {
     // Pictures are made even when nobody looks at them: snapshots and recordings are taken from them.
-    videoSink_ = host::NullSink::Create();
+    videoCounter_ = host::CountingSink::Create();
+    videoSink_ = videoCounter_;
   } else {
     aviWriter_ = host::AviWriterSink::Create(options_.videoOut);
     videoSink_ = aviWriter_;
@@ -341,8 +347,10 @@ bool Player::Silent() const {
          std::chrono::steady_clock::now() - last > std::chrono::seconds(options_.timeoutSeconds);
 }
 
-int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
+int Player::Play(const std::atomic<int>& interrupted, std::string* error) {
   NoteSample();  // a recorder's silence counts from the start
+  ComPtr<IMediaSeeking> seeking;
+  if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking))) seeking->GetCurrentPosition(&startPosition_);
   if (FAILED(graph_->Run())) {
     *error = "the graph could not start";
     return 1;
@@ -368,7 +376,7 @@ int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
   return 1;
 }
 
-bool Player::PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error) {
+bool Player::PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::string* error) {
   const bool terminal = ::isatty(STDERR_FILENO);
   const auto started = std::chrono::steady_clock::now();
   bool selected = CallSucceeded("a setting given", given_->Restore(*settings_, true), error);
@@ -425,7 +433,7 @@ bool Player::ReportFiles(std::string* error) {
     return false;
   }
 
-  if (wavWriter_) std::printf("vesk-play: audio written to %s\n", options_.audioOut.c_str());
+  if (wavWriter_) std::printf("vesk-play: audio written to %s: %.1f seconds\n", options_.audioOut.c_str(), wavWriter_->SecondsWritten());
   if (aviWriter_) {
     std::printf("vesk-play: video written to %s: %ld pictures of %ldx%ld%s\n", options_.videoOut.c_str(),
                 aviWriter_->Pictures(), static_cast<long>(aviWriter_->Width()),
@@ -438,7 +446,36 @@ bool Player::ReportFiles(std::string* error) {
                 recording_.Ended() ? "recording ended" : "the stream ended before the recording did",
                 recording_.PicturesWritten(), recording.c_str());
   }
+  if (!wavWriter_ && !aviWriter_ && !snapshots_ && !recordings_) std::printf("vesk-play: %s\n", PlayedSummary().c_str());
   return true;
+}
+
+std::string Player::PlayedSummary() {
+  std::string text = "played " + options_.location;
+  ComPtr<IMediaSeeking> seeking;
+  LONGLONG position = 0;
+  if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking)) && SUCCEEDED(seeking->GetCurrentPosition(&position)))
+    text += " from " + Clock(startPosition_) + " to " + Clock(position);
+  if (videoCounter_) text += ": " + std::to_string(videoCounter_->Samples()) + " pictures";
+  text += videoCounter_ ? ", " : ": ";
+  ComPtr<IPin> audio;
+  AM_MEDIA_TYPE type{};
+  if (SUCCEEDED(filter_->FindPin(u"Audio", audio.GetAddressOf())) && SUCCEEDED(audio->ConnectionMediaType(&type))) {
+    const auto* wave = type.cbFormat >= sizeof(WAVEFORMATEX) ? reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)
+                                                              : nullptr;
+    char sound[96];
+    std::snprintf(sound, sizeof sound, "%.1f seconds of audio (%u Hz, %u bits, %s)",
+                  wave && wave->nAvgBytesPerSec ? static_cast<double>(audioCounter_->Bytes()) / wave->nAvgBytesPerSec
+                                                : 0.0,
+                  wave ? static_cast<unsigned>(wave->nSamplesPerSec) : 0u,
+                  wave ? static_cast<unsigned>(wave->wBitsPerSample) : 0u,
+                  wave && wave->nChannels == 2 ? "stereo" : "mono");
+    text += sound;
+    FreeMediaType(type);
+  } else {
+    text += "no audio";
+  }
+  return text;
 }
 
 }  // namespace vesk::play

@@ -13,6 +13,7 @@
 #include "apps/vesk-play/recording_progress.h"
 #include "apps/vesk-play/stamped_files.h"
 #include "host/avi_writer_sink.h"
+#include "host/counting_sink.h"
 #include "host/filter_graph.h"
 #include "host/module_loader.h"
 #include "host/sink_filter.h"
@@ -39,7 +40,7 @@ class Player {
   // the files written. 0 on success; 1 with a reason in `error` otherwise,
   // among them a live stream that failed, broke or fell silent (whose files
   // keep what arrived).
-  int Play(const std::atomic<bool>& interrupted, std::string* error);
+  int Play(const std::atomic<int>& interrupted, std::string* error);
 
  private:
   Player() = default;
@@ -53,24 +54,30 @@ class Player {
   // Runs on the streaming thread, after each sample.
   void RestoreGivenSettings(bool picture);
   // Sets `silent` when a live recorder sent nothing for the time-out.
-  bool PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error);
+  bool PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::string* error);
   // Runs on the streaming thread, after each sample.
   void NoteSample();
   bool Silent() const;
-  // Checks what each output wrote; on success prints one line per file.
+  // Checks what each output wrote; on success prints one line per file, or
+  // what was played when nothing was written.
   bool ReportFiles(std::string* error);
+  std::string PlayedSummary();
   void ShowProgress(bool final);
 
   PlayOptions options_;
+  std::string path_;  // the recording file's path; empty for a live recorder
   std::optional<GivenSettings> given_;
   std::unique_ptr<host::ModuleLoader> module_;
   ComPtr<host::FilterGraph> graph_;
   ComPtr<IBaseFilter> filter_;
   ComPtr<ISplitterSettings> settings_;
   ComPtr<host::SinkFilter> audioSink_;
-  ComPtr<host::WavWriterSink> wavWriter_;  // the audio sink when a WAV file is asked for
-  ComPtr<host::SinkFilter> videoSink_;     // none when the module has no video output
-  ComPtr<host::AviWriterSink> aviWriter_;  // the video sink when an AVI file is asked for
+  ComPtr<host::WavWriterSink> wavWriter_;    // the audio sink when a WAV file is asked for
+  ComPtr<host::CountingSink> audioCounter_;  // the audio sink otherwise
+  ComPtr<host::SinkFilter> videoSink_;       // none when the module has no video output
+  ComPtr<host::AviWriterSink> aviWriter_;    // the video sink when an AVI file is asked for
+  ComPtr<host::CountingSink> videoCounter_;  // the video sink otherwise
+  LONGLONG startPosition_ = 0;
   // The module calls it until it is taken back, which the destructor does.
   RecordingProgress recording_;
   bool notifyWindowSet_ = false;

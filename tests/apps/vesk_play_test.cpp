@@ -73,6 +73,8 @@ Bytes Expected(int fromSecond, std::vector<int> channels) {
 
 TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
   Scratch dir;
+  const Outcome version = RunPlayer(dir, {"--version"});
+  EXPECT_EQ(version.out, std::string("vesk-play ") + VESK_VERSION + "\n");
   const Outcome help = RunPlayer(dir, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("usage: vesk-play", 0), 0u) << help.out;
@@ -96,6 +98,21 @@ TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
   test::TestHttpServer missing(notFound);
   ASSERT_NE(missing.Port(), 0);
 
+  // Each refusal names the file and says why in the system's words.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> namedCauses = {
+      {{"--headless", dir.File("no-such.vsk")}, "no-such.vsk: No such file or directory"},
+      {{"--headless", dir.File("")}, ": is a directory"},
+      {{"--headless", notRecording}, "notes.vsk: not a VESK recording (not a recorder stream: no channel description at byte 0)"},
+      {{"--info", "https://127.0.0.1/x"}, "https:// is not supported"},
+      {{"--info", "file:///" + notRecording}, "file:// is not supported"},
+      {{"--info", "-"}, "standard input"},
+  };
+  for (const auto& [args, cause] : namedCauses) {
+    const Outcome run = RunPlayer(dir, args);
+    ExpectOneLineFailure(run, cause);
+    EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
+  }
+
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"--bogus", notRecording},
@@ -103,8 +120,6 @@ TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
       {"--seek", "soon", notRecording},
       {"--timeout", "0", notRecording},
       {"--audio-channel", "left", notRecording},
-      {"--headless", dir.File("no-such.vsk")},
-      {"--headless", notRecording},
       {"--info", notRecording},
       {"--headless", refusing},
       {"--headless", missing.Url()},
@@ -161,7 +176,8 @@ TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
     ASSERT_TRUE(file.Close());
   }
 
-  const Outcome run = RunPlayer(dir, {"--info", path});
+  // The filter's own "file:\" prefix is taken too.
+  const Outcome run = RunPlayer(dir, {"--info", "file:\\" + path});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(run.err.empty()) << run.err;
   // In this order; the index positions are one a second from the start.
@@ -263,10 +279,51 @@ TEST_F(VeskPlayAudioTest, GivenChannelAndMuteWinOverTheSavedOnes) {
   ExpectOneLineFailure(RunPlayer(dir_, {"--headless", "--audio-channel", "2", recording_}), "audio channel 2 of 2");
 }
 
-TEST_F(VeskPlayAudioTest, AWavFileThatCannotBeWrittenIsAFailure) {
+// An output never replaces the recording, nor a file the user did not give up.
+TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
   ExpectOneLineFailure(
       RunPlayer(dir_, {"--headless", "--audio-out", dir_.File("missing/out.wav"), recording_}),
       "unwritable --audio-out");
+
+  const std::string before = Slurp(recording_);
+  const std::string alias = dir_.File("alias.vsk");
+  ASSERT_EQ(::link(recording_.c_str(), alias.c_str()), 0);
+  const std::string kept = dir_.File("kept.wav");
+  std::ofstream(kept) << "mine";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
+      {{"-y", "--audio-out", alias}, "alias.vsk: is the recording being played"},
+      {{"--audio-out", kept}, "kept.wav: exists and is kept (-y replaces it)"},
+      {{"-n", "--audio-out", kept}, "kept.wav: exists"},
+      {{"--audio-out", dir_.File("x.avi"), "--video-out", dir_.File("x.avi")}, "x.avi: is given for two outputs"},
+  };
+  for (auto [args, cause] : refusals) {
+    args.push_back(recording_);
+    const Outcome run = RunPlayer(dir_, args);
+    ExpectOneLineFailure(run, cause);
+    EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(Slurp(recording_), before);
+  EXPECT_EQ(Slurp(kept), "mine");
+  EXPECT_EQ(RunPlayer(dir_, {"-y", "--audio-out", kept, recording_}).exitCode, 0);
+  EXPECT_EQ(ReadWav(kept).data, Expected(0, {0}));
+}
+
+// Stopped by a signal, the player finishes its files and says so.
+TEST(VeskPlayHttpTest, ASignalFinishesTheFilesAndEndsWithItsStatus) {
+  std::vector<std::uint64_t> secondAt;
+  const Bytes body = TwoChannelRecording(&secondAt);
+  Scratch dir;
+  const std::string wav = dir.File("live.wav");
+  for (const auto& [signal, name] : {std::pair{SIGINT, "SIGINT"}, std::pair{SIGTERM, "SIGTERM"}}) {
+    test::TestHttpServer server({.body = body, .pauseAt = secondAt[3], .pauseMs = 60000});
+    ASSERT_NE(server.Port(), 0);
+    const Outcome run = RunPlayer(dir, {"-y", "--audio-out", wav, server.Url()}, signal, std::chrono::seconds(2));
+    EXPECT_EQ(run.exitCode, 128 + signal) << run.err;
+    EXPECT_NE(run.out.find("audio written to " + wav + ": 0.1 seconds\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(std::string("stopped by ") + name), std::string::npos) << run.err;
+    const Bytes whole = Expected(0, {0});
+    EXPECT_EQ(ReadWav(wav).data, Bytes(whole.begin(), whole.begin() + 3 * Pcm(0, 0).size()));
+  }
 }
 
 }  // namespace
