@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
   auto player = vesk::play::Player::Open(*options, &error);
   if (!player) return Fail(error);
   if (options->info || options->settings || options->configReport) {
+    if (!player->ReceiveConfiguration(interruptedBy, &error)) return Fail(error);
     if (options->info) std::fputs(player->Info().c_str(), stdout);
     if (options->configReport) std::fputs(player->ConfigReport().c_str(), stdout);
     if (options->settings) std::fputs(player->Settings().c_str(), stdout);

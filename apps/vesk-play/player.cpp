@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <thread>
 
 #include "apps/vesk-play/location.h"
@@ -13,6 +14,7 @@
 #include "apps/vesk-play/settings_call.h"
 #include "apps/vesk-play/stream_error_text.h"
 #include "platform/settings_store.h"
+#include "probe/recording_probe.h"
 #include "vesk/module_trace.h"
 #include "vesk/notify_target.h"
 #include "vesk/report_text.h"
@@ -82,6 +84,15 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
   }
   player->filter_.As(IID_ISplitterSettings, &player->settings_);
   if (FAILED(player->BuildGraph(error))) return nullptr;
+  if (!player->path_.empty()) {
+    player->channels_ = probe::ProbeConfiguration(player->path_).channelList;
+    // The audio pin plays every channel in one format, that of the last audio
+    // channel: a channel of another format would be written wrongly.
+    const std::string differ = probe::AudioFormatsDiffer(player->channels_);
+    if (writes && !differ.empty())
+      std::fprintf(stderr, "vesk-play: warning: %s; the audio output gives every channel the last one's format\n",
+                   differ.c_str());
+  }
   return player;
 }
 
@@ -119,7 +130,8 @@ HRESULT Player::BuildGraph(std::string* error) {
     *error = WhyNotARecording(path_);
     return hr;
   }
-  if (options_.info || options_.configReport) return S_OK;
+  // A live recorder sends its configuration only once it streams.
+  if ((options_.info || options_.configReport) && !path_.empty()) return S_OK;
 
   if (options_.audioOut.empty()) {
     audioCounter_ = host::CountingSink::Create();
@@ -251,11 +263,40 @@ void Player::RestoreGivenSettings(bool picture) {
   if (FAILED(result)) restoreResult_.store(result);
 }
 
+bool Player::ReceiveConfiguration(const std::atomic<int>& interrupted, std::string* error) {
+  if (!path_.empty()) return true;
+  auto received = [this] {
+    char report[64] = {};
+    settings_->GetConfigReport(report, sizeof report);
+    return std::string_view(report).rfind("Config was not received yet", 0) != 0;
+  };
+  NoteSample();  // the time-out counts from the start
+  if (FAILED(graph_->Run())) {
+    *error = "the graph could not start";
+    return false;
+  }
+  bool ended = false, silent = false;
+  while (!received() && !ended && !interrupted) {
+    ended = graph_->WaitForCompletion(std::chrono::milliseconds(100));
+    silent = Silent();
+    if (silent) break;
+  }
+  graph_->Stop();
+  if (received()) return true;
+  const HRESULT streamError = graph_->StreamError();
+  *error = options_.location + ": " +
+           (FAILED(streamError) ? StreamErrorText(streamError)
+            : silent            ? "no data for " + std::to_string(options_.timeoutSeconds) + " seconds"
+                                : std::string("the stream ended before its channel description"));
+  return false;
+}
+
 std::string Player::Info() {
   std::string text;
   std::vector<char> report(64 * 1024);
   settings_->GetConfigReport(report.data(), static_cast<DWORD>(report.size()));
   text += ReportTextForTerminal(report.data());
+  if (!channels_.empty()) text += probe::FormatChannels(channels_);
   char start[18] = "unavailable", end[18] = "unavailable";
   if (settings_->GetStartTime() >= 0) settings_->FormatTime(settings_->GetStartTime(), start);
   if (settings_->GetEndTime() >= 0) settings_->FormatTime(settings_->GetEndTime(), end);

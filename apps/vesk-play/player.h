@@ -18,6 +18,7 @@
 #include "host/module_loader.h"
 #include "host/sink_filter.h"
 #include "host/wav_writer_sink.h"
+#include "probe/recording_probe.h"
 #include "vesk/com_ptr.h"
 #include "vesk/splitter_settings.h"
 
@@ -30,7 +31,11 @@ class Player {
   static std::unique_ptr<Player> Open(const PlayOptions& options, std::string* error);
   ~Player();
 
-  // The configuration report, the time range and the duration, as text.
+  // For a live recorder: plays until its configuration has come, or fails
+  // with the reason when it does not within the time-out.
+  bool ReceiveConfiguration(const std::atomic<int>& interrupted, std::string* error);
+  // The configuration report, every channel of a file with its own format,
+  // the time range and the duration, as text.
   std::string Info();
   // Every setting as the filter's settings interface reports it.
   std::string Settings();
@@ -66,6 +71,7 @@ class Player {
 
   PlayOptions options_;
   std::string path_;  // the recording file's path; empty for a live recorder
+  std::vector<probe::ChannelInfo> channels_;  // of a file's first channel description
   std::optional<GivenSettings> given_;
   std::unique_ptr<host::ModuleLoader> module_;
   ComPtr<host::FilterGraph> graph_;

@@ -167,7 +167,10 @@ TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
   mkrec::AudioPlan audio;
   audio.format.rate = 11025;
   audio.format.bits = 16;
-  plan.audio = {audio};
+  mkrec::AudioPlan other;
+  other.channel = 9;
+  plan.audio = {audio, other};
+  plan.allowMixedAudio = true;
   {
     mkrec::FileSink file(path);
     mkrec::StreamWriter writer(file);
@@ -183,8 +186,10 @@ TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
   // In this order; the index positions are one a second from the start.
   std::size_t at = 0;
   for (const char* line : {"Device name: Склад 2\n", "Number of video channels: 1\n",
-                           "Number of audio channels: 1\n", "Audio configuration: 1, 11025, 16\n",
+                           "Number of audio channels: 2\n", "Audio configuration: 1, 8000, 8\n",
                            "0x1: Video Channel; Name: Camera 1", "0x8: Audio Channel; Name: Audio 8",
+                           "Channels:\n  0x1: video, 64x48\n  0x8: audio, 11025 Hz, 16 bits, mono\n"
+                           "  0x9: audio, 8000 Hz, 8 bits, mono\n",
                            "Start time: 05/12/26 12:00:01\n", "End time: 05/12/26 12:00:04\n",
                            "Duration: 3 seconds\n"}) {
     const std::size_t found = run.out.find(line, at);
@@ -192,6 +197,21 @@ TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
     if (found != std::string::npos) at = found;
   }
   EXPECT_EQ(run.out.find('\r'), std::string::npos);
+
+  // Played, channels of different formats are named in a warning.
+  const Outcome played = RunPlayer(dir, {path});
+  EXPECT_EQ(played.exitCode, 0);
+  EXPECT_NE(played.err.find("warning: audio channels 8 (11025 Hz, 16 bits, mono) and 9 (8000 Hz, 8 bits, mono) differ"),
+            std::string::npos) << played.err;
+
+  // A live recorder is listened to until its configuration has come.
+  const std::string bytes = Slurp(path);
+  test::TestHttpServer server({.body = Bytes(bytes.begin(), bytes.end())});
+  ASSERT_NE(server.Port(), 0);
+  const Outcome live = RunPlayer(dir, {"--info", server.Url()});
+  EXPECT_EQ(live.exitCode, 0) << live.err;
+  EXPECT_NE(live.out.find("Device name: Склад 2\n"), std::string::npos) << live.out;
+  EXPECT_NE(live.out.find("Duration: unknown (live source)\n"), std::string::npos) << live.out;
 }
 
 // Without the overlay font no filter is made, and the player says why.
