@@ -311,7 +311,7 @@ TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
   const std::string kept = dir_.File("kept.wav");
   std::ofstream(kept) << "mine";
   const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
-      {{"-y", "--audio-out", alias}, "alias.vsk: is the recording being played"},
+      {{"-y", "--audio-out", alias}, "alias.vsk: is an input of this run"},
       {{"--audio-out", kept}, "kept.wav: exists and is kept (-y replaces it)"},
       {{"-n", "--audio-out", kept}, "kept.wav: exists"},
       {{"--audio-out", dir_.File("x.avi"), "--video-out", dir_.File("x.avi")}, "x.avi: is given for two outputs"},

@@ -74,6 +74,14 @@ int Run(const std::vector<std::string>& args) {
     std::fputs(CommandLine::Usage(), stdout);
     return 0;
   }
+  if (commandLine.versionWanted()) {
+    std::printf("vesk-mkrec %s\n", VESK_VERSION);
+    return 0;
+  }
+  std::string refusal;
+  if (!vesk::cli::CheckOutputFiles({commandLine.outputPath()}, commandLine.InputFiles(), commandLine.overwrite(),
+                                   "vesk-mkrec", &refusal))
+    return Fail(refusal);
   CompositionSummary summary;
   if (Status s = WriteRecording(commandLine, summary); !s.ok()) return Fail(s.message());
   std::printf(
