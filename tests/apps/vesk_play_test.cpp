@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -324,8 +325,20 @@ TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
   }
   EXPECT_EQ(Slurp(recording_), before);
   EXPECT_EQ(Slurp(kept), "mine");
+
+  // What a player killed outright left beside the file goes; a running writer's stays.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string orphan = kept + ".staged-" + std::to_string(gone) + "-a1b2c3";
+  const std::string busy = kept + ".staged-" + std::to_string(::getpid()) + "-d4e5f6";
+  std::ofstream(orphan) << "half";
+  std::ofstream(busy) << "half";
   EXPECT_EQ(RunPlayer(dir_, {"-y", "--audio-out", kept, recording_}).exitCode, 0);
   EXPECT_EQ(ReadWav(kept).data, Expected(0, {0}));
+  EXPECT_FALSE(std::filesystem::exists(orphan));
+  EXPECT_TRUE(std::filesystem::exists(busy));
 }
 
 // Stopped by a signal, the player finishes its files and says so.
