@@ -53,17 +53,12 @@ TEST_F(VideoCodecTest, DecodesAsXvidcoreDoesBottomUp) {
   EXPECT_EQ(codec.ColourSpace(), static_cast<int>(0x80000040u));
   EXPECT_EQ(codec.Stride(), static_cast<int>(4 * kWidth));
   ReferenceDecoder flipped(XVID_CSP_BGRA | XVID_CSP_VFLIP);
-  ReferenceDecoder topDown(XVID_CSP_BGRA);
   const std::size_t row = 4 * kWidth;
   for (std::size_t i = 0; i < frames.size(); ++i) {
     const auto& bytes = frames[i].bytes;
     ASSERT_EQ(codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size())), bytes.size());
     const auto& expected = flipped.Decode(bytes);
     ASSERT_EQ(std::memcmp(codec.Picture(), expected.data(), expected.size()), 0) << "frame " << i;
-    // The first row in memory is the bottom row of the picture.
-    const auto& upright = topDown.Decode(bytes);
-    for (std::uint32_t y = 0; y < kHeight; ++y)
-      ASSERT_EQ(std::memcmp(codec.Picture() + y * row, upright.data() + (kHeight - 1 - y) * row, row), 0);
   }
   // The test picture is not black: something was decoded at all.
   EXPECT_NE(std::count(codec.Picture(), codec.Picture() + row * kHeight, 0), static_cast<long>(row * kHeight));
