@@ -17,17 +17,6 @@ using capture::testing::Le32;
 using capture::testing::ParseAvi;
 using capture::testing::ParsedAvi;
 
-MediaType Rgb24Type(LONG width, LONG height) {
-  MediaType rgb32 = test::Rgb32Type(width, height);
-  AM_MEDIA_TYPE type = rgb32.Get();
-  VIDEOINFOHEADER info;
-  std::memcpy(&info, type.pbFormat, sizeof(info));
-  info.bmiHeader.biBitCount = 24;
-  type.subtype = MEDIASUBTYPE_RGB24;
-  type.pbFormat = reinterpret_cast<BYTE*>(&info);
-  return MediaType(type);
-}
-
 std::vector<BYTE> Picture(std::size_t bytes, BYTE seed) {
   std::vector<BYTE> picture(bytes);
   for (std::size_t i = 0; i < bytes; ++i) picture[i] = static_cast<BYTE>(seed + 3 * i);
@@ -68,7 +57,7 @@ class AviWriterSinkTest : public test::WriterGraphTest<AviWriterSink> {
 // The module's video pin sends samples without a length: a picture fills the
 // start of the buffer, however large the buffer is.
 TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrame) {
-  Start(test::Rgb32Type(4, 2));
+  Start(test::RgbType(4, 2));
   const std::vector<BYTE> sized = Picture(32, 1);
   const std::vector<BYTE> unsized = Picture(32, 2);
   ASSERT_EQ(source_->Pin().Deliver(sized), S_OK);
@@ -90,7 +79,7 @@ TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrame) {
 
 // Three 24-bit pixels take 9 bytes of a 12-byte row.
 TEST_F(AviWriterSinkTest, Rgb24PicturesKeepTheirPaddedRows) {
-  Start(Rgb24Type(3, 2));
+  Start(test::RgbType(3, 2, 24));
   const std::vector<BYTE> picture = Picture(24, 9);
   ASSERT_EQ(source_->Pin().Deliver(picture), S_OK);
   ASSERT_EQ(source_->Pin().Deliver(Picture(18, 0)), S_OK);  // rows without padding: not a picture
@@ -105,9 +94,9 @@ TEST_F(AviWriterSinkTest, Rgb24PicturesKeepTheirPaddedRows) {
 }
 
 TEST_F(AviWriterSinkTest, PicturesOfAnotherSizeAreDroppedAndCounted) {
-  Start(test::Rgb32Type(2, 2));
+  Start(test::RgbType(2, 2));
   ASSERT_EQ(source_->Pin().Deliver(Picture(16, 0)), S_OK);
-  source_->Pin().SetTypes({test::Rgb32Type(4, 1)});
+  source_->Pin().SetTypes({test::RgbType(4, 1)});
   ComPtr<IGraphConfig> config;
   ASSERT_EQ(ComPtr<FilterGraph>(graph_).As(IID_IGraphConfig, &config), S_OK);
   ASSERT_EQ(config->Reconnect(&source_->Pin(), nullptr, nullptr, nullptr, nullptr, 0), S_OK);
@@ -122,7 +111,7 @@ TEST_F(AviWriterSinkTest, PicturesOfAnotherSizeAreDroppedAndCounted) {
 
 TEST_F(AviWriterSinkTest, SizeLimitEndsTheFileWithThePicturesBefore) {
   // 4620 bytes of headers, 40 for the index headers, 8 + 64 + 16 + 8 for each frame.
-  Start(test::Rgb32Type(4, 4), 4620 + 40 + 3 * 96);
+  Start(test::RgbType(4, 4), 4620 + 40 + 3 * 96);
   for (BYTE i = 0; i < 5; ++i) ASSERT_EQ(source_->Pin().Deliver(Picture(64, i)), S_OK);
   source_->Pin().DeliverEndOfStream();
 
@@ -138,7 +127,7 @@ TEST_F(AviWriterSinkTest, SizeLimitEndsTheFileWithThePicturesBefore) {
 
 TEST_F(AviWriterSinkTest, AFileThatCannotBeCreatedIsReportedOnce) {
   path_ = directory_.File("missing/out.avi");
-  Start(test::Rgb32Type(2, 2));
+  Start(test::RgbType(2, 2));
   EXPECT_EQ(source_->Pin().Deliver(Picture(16, 0)), HRESULT_FROM_WIN32(3));
   EXPECT_EQ(source_->Pin().Deliver(Picture(16, 1)), S_OK);
   graph_->Stop();

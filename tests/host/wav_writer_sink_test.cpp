@@ -95,7 +95,7 @@ TEST_F(WavWriterSinkTest, SamplesInAnotherFormatAreDroppedUntilTheFirstReturns) 
 }
 
 TEST_F(WavWriterSinkTest, RefusesAnythingButPcm) {
-  source_ = FakeSource::Create({test::Rgb32Type(8, 8)});
+  source_ = FakeSource::Create({test::RgbType(8, 8)});
   sink_ = WavWriterSink::Create(path_);
   EXPECT_EQ(source_->Pin().Connect(sink_->Pin(), nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
 }
