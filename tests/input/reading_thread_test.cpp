@@ -64,6 +64,7 @@ class ReadingThreadTest : public ::testing::Test {
     EXPECT_EQ(file_.source.Open(dir_.Write("reading.vsk", sink.bytes())), S_OK);
     EXPECT_EQ(index_.Scan(file_.source, reader_, configuration_), S_OK);
   }
+
   void Play() {
     ASSERT_TRUE(thread_.Create());
     EXPECT_EQ(thread_.CallWorker(kRequestPause), E_UNEXPECTED);  // before init
