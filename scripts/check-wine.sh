@@ -100,6 +100,11 @@ check class_registered "$page_key"
 name="the filter mapper holds the filter's record"
 check reg_has "$mapper_key" /v FilterData
 
+echo "== resources ($SECONDS s)"
+page_check="$PWD/build/windows/bin/page-check.exe"
+name="the DLL's dialogs, page title and version resource hold the page's data"
+check wine_run 60 "$page_check" resources "$(win "$dll")"
+
 compare() { python3 scripts/compare-wine-output.py "$@"; }
 graph() {  # graph NAME ARGS...: graph-check into $work/NAME, its output in NAME.out
   mkdir -p "$work/$1"

@@ -1,0 +1,517 @@
+// Checks the module's property page as a Windows user meets it:
+//
+//   page-check resources DLL         the DLL's dialog templates, page title and version
+//                                    resource, read back and held against the page's data
+//   page-check frame RECORDING OUT   the page in the system's property frame, driven from a
+//                                    second thread with window messages as a user's clicks
+//                                    make them; then the filter's settings and the values
+//                                    saved under HKEY_CURRENT_USER
+//
+// In frame mode, whoever runs the check takes the screenshots: for each of
+// "page" and "config" the check creates OUT\NAME.ready once the window shows,
+// and goes on when OUT\NAME.taken appears. Every wait has a time limit;
+// standard output gets one "name: value" line per figure and a "FAILED:"
+// line per fault, and the exit code is 0 only when nothing failed.
+#include <windows.h>
+#include <dshow.h>
+#include <olectl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/dialog_templates.h"
+#include "vesk/com_ptr.h"
+#include "vesk/splitter_settings.h"
+
+namespace {
+
+using namespace vesk::settings;
+using vesk::ComPtr;
+
+bool failed = false;
+
+void Fail(const std::string& what) {
+  std::printf("FAILED: %s\n", what.c_str());
+  failed = true;
+}
+
+HRESULT Check(HRESULT hr, const char* step) {
+  if (FAILED(hr)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+    Fail(std::string(step) + ": " + code);
+  }
+  return hr;
+}
+
+template <typename T>
+void Expect(const std::string& what, const T& actual, const T& expected) {
+  if (!(actual == expected)) Fail(what + " differs");
+}
+
+std::wstring Wide(const char* text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+  return wide;
+}
+
+std::wstring Wide(const char16_t* text) { return std::wstring(text, text + std::char_traits<char16_t>::length(text)); }
+
+// ---- resources ------------------------------------------------------------------------
+
+// Reads a DLGTEMPLATE and its items.
+class TemplateReader {
+ public:
+  TemplateReader(const BYTE* data, DWORD size) : begin_(data), at_(data), end_(data + size) {}
+
+  bool Ok() const { return ok_; }
+  WORD Word() { return static_cast<WORD>(Take(2)); }
+  DWORD Dword() { return Take(4); }
+  // A name or ordinal: the ordinal written as "#N".
+  std::wstring NameOrOrdinal() {
+    const WORD first = Word();
+    if (first == 0xFFFF) return L"#" + std::to_wstring(Word());
+    std::wstring text;
+    for (WORD c = first; c != 0 && ok_; c = Word()) text += static_cast<wchar_t>(c);
+    return text;
+  }
+  void AlignToDword() {
+    while ((at_ - begin_) % 4 != 0) Take(1);
+  }
+
+ private:
+  DWORD Take(int bytes) {
+    if (end_ - at_ < bytes) {
+      ok_ = false;
+      return 0;
+    }
+    DWORD value = 0;
+    for (int i = 0; i < bytes; ++i) value |= DWORD{at_[i]} << (8 * i);
+    at_ += bytes;
+    return value;
+  }
+
+  const BYTE* begin_;
+  const BYTE* at_;
+  const BYTE* end_;
+  bool ok_ = true;
+};
+
+struct ExpectedControl {
+  const wchar_t* className;
+  const wchar_t* classAtom;  // the ordinal windres may write instead
+  DWORD style;
+};
+
+ExpectedControl ControlOf(const DialogItem& item) {
+  switch (item.kind) {
+    case ControlKind::kGroupBox: return {L"BUTTON", L"#128", BS_GROUPBOX};
+    case ControlKind::kText: return {L"STATIC", L"#130", SS_LEFT};
+    case ControlKind::kCheckBox: return {L"BUTTON", L"#128", BS_AUTOCHECKBOX};
+    case ControlKind::kRadioButton: return {L"BUTTON", L"#128", BS_AUTORADIOBUTTON};
+    case ControlKind::kPushButton:
+      return {L"BUTTON", L"#128", DWORD(item.styles & kDefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)};
+    case ControlKind::kHorizontalScrollBar: return {L"SCROLLBAR", L"#132", SBS_HORZ};
+    case ControlKind::kEdit: return {L"EDIT", L"#129", ES_LEFT};
+  }
+  return {};
+}
+
+DWORD ItemStyle(const DialogItem& item) {
+  struct Bit {
+    unsigned bit;
+    DWORD style;
+  };
+  constexpr Bit kBits[] = {{kStartsGroup, WS_GROUP},         {kTabStop, WS_TABSTOP},
+                           {kCreatedDisabled, WS_DISABLED},  {kBorder, WS_BORDER},
+                           {kMultiLine, ES_MULTILINE},       {kReadOnly, ES_READONLY},
+                           {kAutoHorizontalScroll, ES_AUTOHSCROLL}, {kAcceptsReturn, ES_WANTRETURN},
+                           {kHasHorizontalScrollBar, WS_HSCROLL}};
+  DWORD style = WS_CHILD | WS_VISIBLE | ControlOf(item).style;
+  for (const Bit& bit : kBits)
+    if (item.styles & bit.bit) style |= bit.style;
+  return style;
+}
+
+DWORD DialogStyle(const DialogTemplate& dialog) {
+  DWORD style = DS_SETFONT;
+  if (dialog.styles & kChildWindow) style |= WS_CHILD;
+  if (dialog.styles & kPopupWindow) style |= WS_POPUP;
+  if (dialog.styles & kHasCaption) style |= WS_CAPTION;
+  if (dialog.styles & kSystemMenu) style |= WS_SYSMENU;
+  if (dialog.styles & kModalFrame) style |= DS_MODALFRAME;
+  return style;
+}
+
+// The compiled template `dialog.id`, in its language, against the data.
+void CheckDialogResource(HMODULE module, const DialogTemplate& dialog) {
+  const std::string name = "dialog " + std::to_string(dialog.id);
+  const WORD language = MAKELANGID(PRIMARYLANGID(dialog.language), SUBLANGID(dialog.language));
+  HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(5) /* RT_DIALOG */, MAKEINTRESOURCEW(dialog.id), language);
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+  if (!data) return Fail(name + " in language " + std::to_string(dialog.language) + " is missing");
+  TemplateReader in(data, SizeofResource(module, found));
+  Expect(name + " style", in.Dword(), DialogStyle(dialog));
+  in.Dword();  // extended style
+  const WORD count = in.Word();
+  Expect(name + " item count", static_cast<size_t>(count), dialog.items.size());
+  const short place[4] = {short(in.Word()), short(in.Word()), short(in.Word()), short(in.Word())};
+  Expect(name + " size", std::vector<short>(place + 2, place + 4),
+         std::vector<short>{short(dialog.width), short(dialog.height)});
+  in.NameOrOrdinal();  // menu
+  in.NameOrOrdinal();  // class
+  Expect(name + " caption", in.NameOrOrdinal(), dialog.caption ? Wide(dialog.caption) : std::wstring());
+  Expect(name + " font size", static_cast<int>(in.Word()), dialog.fontPoints);
+  Expect(name + " font", in.NameOrOrdinal(), Wide(dialog.fontName));
+  for (size_t i = 0; i < count && i < dialog.items.size() && in.Ok(); ++i) {
+    const DialogItem& item = dialog.items[i];
+    const std::string itemName = name + " item " + std::to_string(i + 1);
+    in.AlignToDword();
+    Expect(itemName + " style", in.Dword(), ItemStyle(item));
+    in.Dword();  // extended style
+    std::vector<short> itemPlace;
+    for (int j = 0; j < 4; ++j) itemPlace.push_back(static_cast<short>(in.Word()));
+    Expect(itemName + " place", itemPlace,
+           std::vector<short>{short(item.place.x), short(item.place.y), short(item.place.width),
+                              short(item.place.height)});
+    Expect(itemName + " ID", static_cast<short>(in.Word()), static_cast<short>(item.id));
+    const std::wstring className = in.NameOrOrdinal();
+    const ExpectedControl control = ControlOf(item);
+    if (className != control.className && className != control.classAtom) Fail(itemName + " class differs");
+    Expect(itemName + " caption", in.NameOrOrdinal(), item.caption ? Wide(item.caption) : std::wstring());
+    const WORD extra = in.Word();
+    for (WORD j = 0; j < extra; ++j) in.Word();
+  }
+  if (!in.Ok()) Fail(name + " ends early");
+}
+
+std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+  if (!VerQueryValueW(info.data(), path.c_str(), &value, &length)) return L"(missing)";
+  return std::wstring(static_cast<const wchar_t*>(value), length ? length - 1 : 0);
+}
+
+void CheckVersionResource(const std::wstring& path) {
+  DWORD handle = 0;
+  std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &handle));
+  if (info.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
+    return Fail("GetFileVersionInfo");
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) return Fail("fixed file info");
+  std::printf("file version: %d.%d.%d.%d\n", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+              HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+  const std::vector<DWORD> version{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                                   fixed->dwProductVersionLS};
+  Expect("file and product version", version, std::vector<DWORD>{0x00050002, 0, 0x00050002, 0});
+  Expect("file type", fixed->dwFileType, DWORD{VFT_DLL});
+  Expect("operating system", fixed->dwFileOS, DWORD{VOS_NT_WINDOWS32});
+  WORD* translation = nullptr;
+  if (!VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+      length < 4)
+    return Fail("translation");
+  Expect("translation", std::vector<WORD>{translation[0], translation[1]}, std::vector<WORD>{0x0409, 1200});
+  const std::pair<const wchar_t*, const wchar_t*> strings[] = {
+      {L"FileVersion", L"5, 2, 0, 0"},        {L"ProductVersion", L"5, 2, 0, 0"},
+      {L"FileDescription", L"VAD Uvuruz Arivoz"}, {L"InternalName", L"RAVIroRa"},
+      {L"OriginalFilename", L"RAVIroRa.DLL"}, {L"OLESelfRegister", L"DXM20"},
+      {L"CompanyName", L""},                  {L"ProductName", L""}};
+  for (const auto& [name, expected] : strings) {
+    const std::wstring value = VersionString(info, name);
+    if (value != expected) Fail("version string " + std::string(name, name + wcslen(name)) + " differs");
+  }
+}
+
+void Resources(const char* dll) {
+  const std::wstring path = Wide(dll);
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return Fail("loading the DLL's resources");
+  for (const int id : {kPageDialogId, kConfigDialogId}) CheckDialogResource(module, *FindDialogTemplate(id));
+  wchar_t title[128] = {};
+  LoadStringW(module, kPageTitleStringId, title, 128);
+  std::printf("page title: %ls\n", title);
+  Expect("page title", std::wstring(title), Wide(FindString(kPageTitleStringId)));
+  FreeLibrary(module);
+  CheckVersionResource(path);
+}
+
+// ---- the page in a property frame -----------------------------------------------------------
+
+constexpr DWORD kWindowTimeoutMs = 20000;
+constexpr DWORD kScreenshotTimeoutMs = 30000;
+constexpr int kBrightnessSteps = 3;
+constexpr LONG kShowStatusText = 2;
+constexpr int kCamera2 = 1;
+
+// Polls until `find` gives a window; nullptr after the time limit.
+HWND WaitForWindow(const std::function<HWND()>& find, DWORD timeoutMs = kWindowTimeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND window = find()) return window;
+    if (GetTickCount() - start > timeoutMs) return nullptr;
+    Sleep(50);
+  }
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  return WaitForWindow([&] { return done() ? GetDesktopWindow() : nullptr; }, timeoutMs) != nullptr;
+}
+
+// A visible top-level window of `thread` that `match` accepts.
+HWND FindThreadWindow(DWORD thread, const std::function<bool(HWND)>& match) {
+  struct Search {
+    const std::function<bool(HWND)>& match;
+    HWND found;
+  } search{match, nullptr};
+  EnumThreadWindows(
+      thread,
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(context);
+        if (!IsWindowVisible(window) || !search.match(window)) return TRUE;
+        search.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A window among `top`'s descendants with the control ID `id`.
+HWND FindDescendant(HWND top, int id) {
+  struct Search {
+    int id;
+    HWND found;
+  } search{id, nullptr};
+  EnumChildWindows(
+      top,
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(context);
+        if (GetDlgCtrlID(window) != search.id) return TRUE;
+        search.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string WindowText(HWND window) {
+  char text[2048] = {};
+  DWORD_PTR length = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                      &length);
+  return text;
+}
+
+// A message to a window of the frame's thread, answered within the time limit.
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Lets the screenshot be taken of what is on the screen now.
+bool Screenshot(HWND window, const std::string& folder, const char* name) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Sleep(500);  // for the X server to show what was drawn
+  const std::string ready = folder + "\\" + name + ".ready";
+  FILE* marker = std::fopen(ready.c_str(), "w");
+  if (!marker) return false;
+  std::fclose(marker);
+  const std::string taken = folder + "\\" + name + ".taken";
+  return WaitUntil([&] { return FileExists(taken); }, kScreenshotTimeoutMs);
+}
+
+// Plays the user from a thread of its own while the frame runs modally on
+// `frameThread`: changes a setting of each kind, opens "Show config", reads
+// and closes it, and presses OK. A step that fails closes the frame.
+class PageUser {
+ public:
+  PageUser(DWORD frameThread, std::string folder, std::string report)
+      : frameThread_(frameThread), folder_(std::move(folder)), report_(std::move(report)) {}
+
+  void Run() {
+    HWND page = nullptr;
+    frame_ = WaitForWindow([&] {
+      return FindThreadWindow(frameThread_, [&](HWND top) {
+        HWND button = FindDescendant(top, page_control::kShowConfig);
+        page = button ? GetParent(button) : nullptr;
+        return page && IsWindowVisible(page);
+      });
+    });
+    if (!frame_) return Fail("no property frame with the page within the time limit");
+    page_ = page;
+    std::printf("frame: %s\ndevice group: %s\nstart time: %s\n", WindowText(frame_).c_str(),
+                WindowText(Control(page_control::kDeviceGroup)).c_str(),
+                WindowText(Control(page_control::kStartTime)).c_str());
+    if (!Screenshot(frame_, folder_, "page")) Fail("the page's screenshot was not taken");
+    if (!Click(page_control::kShowFramesPerSecond) || !Click(page_control::kShowSettings2) ||
+        !Click(page_control::kMuteAll) || !Click(page_control::kFirstSubtitles) ||
+        !Click(page_control::kFirstCamera + kCamera2) || !StepBrightness())
+      return Close("a click on the page was not answered");
+    ShowConfig();
+    if (!PostMessageW(GetDlgItem(frame_, IDOK), BM_CLICK, 0, 0)) return Close("no OK button on the frame");
+    if (!WaitUntil([&] { return !IsWindow(frame_); }, kWindowTimeoutMs)) return Close("OK did not close the frame");
+  }
+
+ private:
+  HWND Control(int id) { return GetDlgItem(page_, id); }
+
+  // A button's click, as the mouse makes it: the button changes its state and tells the page.
+  bool Click(int id) {
+    HWND button = Control(id);
+    return button && IsWindowEnabled(button) && Send(button, BM_CLICK, 0, 0);
+  }
+
+  // The right arrow of the brightness bar, pressed a few times: the bar tells the page.
+  bool StepBrightness() {
+    HWND bar = Control(page_control::kBrightnessBar);
+    for (int i = 0; i < kBrightnessSteps; ++i)
+      if (!bar || !Send(page_, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), reinterpret_cast<LPARAM>(bar))) return false;
+    return true;
+  }
+
+  // "Show config" runs its dialog modally on the frame's thread: posted, not sent.
+  void ShowConfig() {
+    PostMessageW(Control(page_control::kShowConfig), BM_CLICK, 0, 0);
+    const char* caption = FindDialogTemplate(kConfigDialogId)->caption;
+    HWND config = WaitForWindow(
+        [&] { return FindThreadWindow(frameThread_, [&](HWND top) { return WindowText(top) == caption; }); });
+    if (!config) return Fail("\"Show config\" opened no dialog");
+    const std::string shown = WindowText(GetDlgItem(config, config_control::kReportText));
+    std::printf("configuration dialog: %zu characters\n", shown.size());
+    if (shown != report_) Fail("the configuration dialog does not show the report");
+    if (!Screenshot(config, folder_, "config")) Fail("the configuration dialog's screenshot was not taken");
+    PostMessageW(GetDlgItem(config, config_control::kOk), BM_CLICK, 0, 0);
+    if (!WaitUntil([&] { return !IsWindow(config); }, kWindowTimeoutMs)) Fail("OK did not close the configuration dialog");
+  }
+
+  void Close(const char* why) {
+    Fail(why);
+    PostMessageW(frame_, WM_CLOSE, 0, 0);
+  }
+
+  const DWORD frameThread_;
+  const std::string folder_;
+  const std::string report_;
+  HWND frame_ = nullptr;
+  HWND page_ = nullptr;
+};
+
+// The settings the user changes, as the filter holds them and as the registry keeps them.
+struct PageSettings {
+  LONG showFps = 0;
+  LONG showBrightness = 0;
+  LONG mute = 0;
+  LONG camera0Option = 0;
+  LONG activeCamera = 0;
+  LONG brightness = 0;
+  LONG brightnessPosition = 0;
+
+  static PageSettings Read(ISplitterSettings& settings) {
+    PageSettings read;
+    settings.ShowFpsOp(vesk::OptionRead, &read.showFps);
+    settings.ShowBrightnessOp(vesk::OptionRead, &read.showBrightness);
+    read.mute = settings.GetMute();
+    settings.CameraOptionOp(0, vesk::OptionRead, &read.camera0Option);
+    read.activeCamera = settings.GetActiveCamera();
+    read.brightness = settings.GetBrightness();
+    settings.BrightnessSliderOp(vesk::OptionRead, &read.brightnessPosition);
+    return read;
+  }
+};
+
+LONG SavedValue(const char* name) {
+  DWORD value = 0xDEADBEEF;
+  DWORD size = sizeof value;
+  RegGetValueA(HKEY_CURRENT_USER, "Software\\Vesk\\Vesk", name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return static_cast<LONG>(value);
+}
+
+void CheckChanges(const PageSettings& before, const PageSettings& after) {
+  std::printf("after the page: fps %ld, brightness switch %ld, mute %ld, camera 1 option %ld, camera %ld, "
+              "brightness %ld at position %ld\n",
+              after.showFps, after.showBrightness, after.mute, after.camera0Option, after.activeCamera,
+              after.brightness, after.brightnessPosition);
+  Expect("\"Show Frames per second\" switched", after.showFps, before.showFps ? 0L : 1L);
+  Expect("\"Show settings 2\" switched", after.showBrightness, before.showBrightness ? 0L : 1L);
+  Expect("\"Mute all\" switched", after.mute, before.mute ? 0L : 1L);
+  Expect("camera 1's subtitles switched", after.camera0Option & kShowStatusText,
+         (before.camera0Option & kShowStatusText) ^ kShowStatusText);
+  Expect("camera 2 active", after.activeCamera, LONG{kCamera2});
+  Expect("brightness stepped", after.brightness, before.brightness + kBrightnessSteps);
+  Expect("brightness bar stepped", after.brightnessPosition, before.brightnessPosition + kBrightnessSteps);
+  const std::pair<const char*, LONG> saved[] = {{"bShowFPS", after.showFps},
+                                                {"bShowBrightness", after.showBrightness},
+                                                {"bMute", after.mute},
+                                                {"subopt0", after.camera0Option},
+                                                {"ActiveCamera", after.activeCamera}};
+  for (const auto& [name, value] : saved) {
+    std::printf("saved %s: %ld\n", name, SavedValue(name));
+    Expect(std::string("saved ") + name, SavedValue(name), value);
+  }
+}
+
+void Frame(const char* recording, const std::string& folder) {
+  ComPtr<IGraphBuilder> graph;
+  ComPtr<IBaseFilter> filter;
+  ComPtr<IFileSourceFilter> file;
+  ComPtr<ISplitterSettings> settings;
+  ComPtr<ISpecifyPropertyPages> pages;
+  if (FAILED(Check(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                    reinterpret_cast<void**>(graph.GetAddressOf())),
+                   "CoCreateInstance(CLSID_FilterGraph)")) ||
+      FAILED(Check(CoCreateInstance(CLSID_SplitterFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                    reinterpret_cast<void**>(filter.GetAddressOf())),
+                   "CoCreateInstance(CLSID_SplitterFilter)")) ||
+      FAILED(Check(graph->AddFilter(filter.Get(), L"VESK source"), "AddFilter")) ||
+      FAILED(Check(filter->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(file.GetAddressOf())),
+                   "IFileSourceFilter")) ||
+      FAILED(Check(file->Load(Wide(recording).c_str(), nullptr), "Load")) ||
+      FAILED(Check(filter->QueryInterface(IID_ISplitterSettings, reinterpret_cast<void**>(settings.GetAddressOf())),
+                   "ISplitterSettings")) ||
+      FAILED(Check(filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(pages.GetAddressOf())),
+                   "ISpecifyPropertyPages")))
+    return;
+  std::vector<char> report(1024);
+  settings->GetConfigReport(report.data(), static_cast<DWORD>(report.size()));
+  report.back() = '\0';
+  const PageSettings before = PageSettings::Read(*settings);
+
+  CAUUID classes{};
+  if (FAILED(Check(pages->GetPages(&classes), "GetPages"))) return;
+  PageUser user(GetCurrentThreadId(), folder, report.data());
+  std::thread userThread([&] { user.Run(); });
+  IUnknown* objects[] = {filter.Get()};
+  Check(OleCreatePropertyFrame(nullptr, 0, 0, L"VESK source", 1, objects, classes.cElems, classes.pElems, 0, 0,
+                               nullptr),
+        "OleCreatePropertyFrame");
+  userThread.join();
+  CoTaskMemFree(classes.pElems);
+  CheckChanges(before, PageSettings::Read(*settings));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (!((command == "resources" && argc == 3) || (command == "frame" && argc == 4))) {
+    std::fprintf(stderr, "usage: page-check resources DLL | frame RECORDING OUT\n");
+    return 2;
+  }
+  if (FAILED(Check(CoInitialize(nullptr), "CoInitialize"))) return 1;
+  if (command == "resources")
+    Resources(argv[2]);
+  else
+    Frame(argv[2], argv[3]);
+  CoUninitialize();
+  std::fflush(stdout);
+  return failed ? 1 : 0;
+}
