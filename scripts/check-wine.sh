@@ -40,6 +40,8 @@ check() {  # check COMMAND...: one line for the check named in $name
 win() { winepath -w "$1"; }
 # Every wine command gets a time limit: a hung graph fails the check, not CI.
 wine_run() { timeout "$1" wine "${@:2}"; }
+# Ends the prefix's server and every program it runs, and waits until they are gone.
+stop_wine() { timeout 20 wineserver -k 2>/dev/null; timeout 20 wineserver -w 2>/dev/null || true; }
 
 dll="$PWD/build/windows/bin/RAVIroRa.DLL"
 graph_check="$PWD/build/windows/bin/graph-check.exe"
@@ -172,17 +174,21 @@ $mkrec --duration 2 --camera 0 --camera 1 --camera 2 --audio 8 "$work/three.vsk"
 shots="$PWD/out/wine-page"
 mkdir -p "$work/page" "$shots"
 rm -f "$shots"/*.png
-# The programs so far ran without a display: a new server starts them on
-# Xvfb's, and Wine draws the windows' frames and captions itself, as there is
-# no window manager to draw them.
-restart_wine() { timeout 20 wineserver -k 2>/dev/null || true; }
+# Wine draws the windows' frames and captions itself, as no window manager
+# runs to draw them.
 wine_run 30 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-restart_wine
 page_frame() {
+  # Every program so far ran without a display, and the desktop that Wine
+  # started for them has none: the check's paths are taken first, then a new
+  # server starts the desktop on Xvfb's display.
+  local recording page_folder
+  recording=$(win "$work/three.vsk")
+  page_folder=$(win "$work/page")
+  stop_wine
   timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" scripts/run-with-screenshots.sh "$work/page" "$shots" \
-    page config -- timeout 120 wine "$page_check" frame "$(win "$work/three.vsk")" "$(win "$work/page")" \
-    >"$work/page.crlf" 2>"$work/page.err"
+    page config -- timeout 120 wine "$page_check" frame "$recording" "$page_folder" >"$work/page.crlf" 2>"$work/page.err"
   local status=$?
+  stop_wine
   tr -d '\r' <"$work/page.crlf" | tee "$work/page.out" | sed 's/^/   /'
   return $status
 }
@@ -190,7 +196,6 @@ name="a click, a bar step and \"Show config\" on the page reach the filter, and 
 check page_frame
 name="screenshots of the page and of the configuration dialog are in out/wine-page"
 check test -s "$shots/page.png" -a -s "$shots/config.png"
-restart_wine
 
 echo "== unregistration ($SECONDS s)"
 unregistered() {

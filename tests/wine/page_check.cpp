@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "settings/dialog_templates.h"
+#include "win32_dialog_styles.h"
 #include "vesk/com_ptr.h"
 #include "vesk/splitter_settings.h"
 
@@ -102,52 +103,6 @@ class TemplateReader {
   bool ok_ = true;
 };
 
-struct ExpectedControl {
-  const wchar_t* className;
-  const wchar_t* classAtom;  // the ordinal windres may write instead
-  DWORD style;
-};
-
-ExpectedControl ControlOf(const DialogItem& item) {
-  switch (item.kind) {
-    case ControlKind::kGroupBox: return {L"BUTTON", L"#128", BS_GROUPBOX};
-    case ControlKind::kText: return {L"STATIC", L"#130", SS_LEFT};
-    case ControlKind::kCheckBox: return {L"BUTTON", L"#128", BS_AUTOCHECKBOX};
-    case ControlKind::kRadioButton: return {L"BUTTON", L"#128", BS_AUTORADIOBUTTON};
-    case ControlKind::kPushButton:
-      return {L"BUTTON", L"#128", DWORD(item.styles & kDefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)};
-    case ControlKind::kHorizontalScrollBar: return {L"SCROLLBAR", L"#132", SBS_HORZ};
-    case ControlKind::kEdit: return {L"EDIT", L"#129", ES_LEFT};
-  }
-  return {};
-}
-
-DWORD ItemStyle(const DialogItem& item) {
-  struct Bit {
-    unsigned bit;
-    DWORD style;
-  };
-  constexpr Bit kBits[] = {{kStartsGroup, WS_GROUP},         {kTabStop, WS_TABSTOP},
-                           {kCreatedDisabled, WS_DISABLED},  {kBorder, WS_BORDER},
-                           {kMultiLine, ES_MULTILINE},       {kReadOnly, ES_READONLY},
-                           {kAutoHorizontalScroll, ES_AUTOHSCROLL}, {kAcceptsReturn, ES_WANTRETURN},
-                           {kHasHorizontalScrollBar, WS_HSCROLL}};
-  DWORD style = WS_CHILD | WS_VISIBLE | ControlOf(item).style;
-  for (const Bit& bit : kBits)
-    if (item.styles & bit.bit) style |= bit.style;
-  return style;
-}
-
-DWORD DialogStyle(const DialogTemplate& dialog) {
-  DWORD style = DS_SETFONT;
-  if (dialog.styles & kChildWindow) style |= WS_CHILD;
-  if (dialog.styles & kPopupWindow) style |= WS_POPUP;
-  if (dialog.styles & kHasCaption) style |= WS_CAPTION;
-  if (dialog.styles & kSystemMenu) style |= WS_SYSMENU;
-  if (dialog.styles & kModalFrame) style |= DS_MODALFRAME;
-  return style;
-}
-
 // The compiled template `dialog.id`, in its language, against the data.
 void CheckDialogResource(HMODULE module, const DialogTemplate& dialog) {
   const std::string name = "dialog " + std::to_string(dialog.id);
@@ -157,7 +112,7 @@ void CheckDialogResource(HMODULE module, const DialogTemplate& dialog) {
   const auto* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
   if (!data) return Fail(name + " in language " + std::to_string(dialog.language) + " is missing");
   TemplateReader in(data, SizeofResource(module, found));
-  Expect(name + " style", in.Dword(), DialogStyle(dialog));
+  Expect(name + " style", in.Dword(), DWORD(win32_styles::DialogStyle(dialog).value));
   in.Dword();  // extended style
   const WORD count = in.Word();
   Expect(name + " item count", static_cast<size_t>(count), dialog.items.size());
@@ -173,7 +128,7 @@ void CheckDialogResource(HMODULE module, const DialogTemplate& dialog) {
     const DialogItem& item = dialog.items[i];
     const std::string itemName = name + " item " + std::to_string(i + 1);
     in.AlignToDword();
-    Expect(itemName + " style", in.Dword(), ItemStyle(item));
+    Expect(itemName + " style", in.Dword(), DWORD(win32_styles::ItemStyle(item).value));
     in.Dword();  // extended style
     std::vector<short> itemPlace;
     for (int j = 0; j < 4; ++j) itemPlace.push_back(static_cast<short>(in.Word()));
@@ -182,8 +137,9 @@ void CheckDialogResource(HMODULE module, const DialogTemplate& dialog) {
                               short(item.place.height)});
     Expect(itemName + " ID", static_cast<short>(in.Word()), static_cast<short>(item.id));
     const std::wstring className = in.NameOrOrdinal();
-    const ExpectedControl control = ControlOf(item);
-    if (className != control.className && className != control.classAtom) Fail(itemName + " class differs");
+    const win32_styles::WindowClass control = win32_styles::ClassOf(item.kind);
+    if (className != Wide(control.name) && className != L"#" + std::to_wstring(control.atom))
+      Fail(itemName + " class differs");
     Expect(itemName + " caption", in.NameOrOrdinal(), item.caption ? Wide(item.caption) : std::wstring());
     const WORD extra = in.Word();
     for (WORD j = 0; j < extra; ++j) in.Word();

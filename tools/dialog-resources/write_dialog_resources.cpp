@@ -9,6 +9,7 @@
 #include <string>
 
 #include "settings/dialog_templates.h"
+#include "win32_dialog_styles.h"
 
 namespace {
 
@@ -25,53 +26,10 @@ bool Quote(std::string_view text, std::string& quoted) {
   return true;
 }
 
-struct ControlClass {
-  const char* name;
-  const char* style;
-};
-
-ControlClass ClassOf(const DialogItem& item) {
-  switch (item.kind) {
-    case ControlKind::kGroupBox: return {"BUTTON", "BS_GROUPBOX"};
-    case ControlKind::kText: return {"STATIC", "SS_LEFT"};
-    case ControlKind::kCheckBox: return {"BUTTON", "BS_AUTOCHECKBOX"};
-    case ControlKind::kRadioButton: return {"BUTTON", "BS_AUTORADIOBUTTON"};
-    case ControlKind::kPushButton:
-      return {"BUTTON", item.styles & kDefaultButton ? "BS_DEFPUSHBUTTON" : "BS_PUSHBUTTON"};
-    case ControlKind::kHorizontalScrollBar: return {"SCROLLBAR", "SBS_HORZ"};
-    case ControlKind::kEdit: return {"EDIT", "ES_LEFT"};
-  }
-  return {"STATIC", "SS_LEFT"};
-}
-
-struct StyleName {
-  unsigned bit;
-  const char* name;
-};
-
-constexpr StyleName kItemStyles[] = {
-    {kStartsGroup, "WS_GROUP"},       {kTabStop, "WS_TABSTOP"},        {kCreatedDisabled, "WS_DISABLED"},
-    {kBorder, "WS_BORDER"},           {kMultiLine, "ES_MULTILINE"},    {kReadOnly, "ES_READONLY"},
-    {kAutoHorizontalScroll, "ES_AUTOHSCROLL"}, {kAcceptsReturn, "ES_WANTRETURN"},
-    {kHasHorizontalScrollBar, "WS_HSCROLL"},
-};
-
-constexpr StyleName kDialogStyles[] = {
-    {kChildWindow, "WS_CHILD"}, {kPopupWindow, "WS_POPUP"},     {kHasCaption, "WS_CAPTION"},
-    {kSystemMenu, "WS_SYSMENU"}, {kModalFrame, "DS_MODALFRAME"},
-};
-
-template <std::size_t N>
-std::string Styles(std::string styles, unsigned bits, const StyleName (&names)[N]) {
-  for (const StyleName& style : names)
-    if (bits & style.bit) styles += std::string(" | ") + style.name;
-  return styles;
-}
-
 bool WriteDialog(std::ostream& out, const DialogTemplate& dialog) {
   std::string quoted;
   out << "\n" << dialog.id << " DIALOG 0, 0, " << dialog.width << ", " << dialog.height << "\n"
-      << "STYLE " << Styles("DS_SETFONT", dialog.styles, kDialogStyles) << "\n";
+      << "STYLE " << win32_styles::DialogStyle(dialog).names << "\n";
   if (dialog.caption) {
     if (!Quote(dialog.caption, quoted)) return false;
     out << "CAPTION " << quoted << "\n";
@@ -80,9 +38,8 @@ bool WriteDialog(std::ostream& out, const DialogTemplate& dialog) {
   out << "FONT " << dialog.fontPoints << ", " << quoted << "\nBEGIN\n";
   for (const DialogItem& item : dialog.items) {
     if (!Quote(item.caption ? item.caption : "", quoted)) return false;
-    const ControlClass control = ClassOf(item);
-    out << "  CONTROL " << quoted << ", " << item.id << ", \"" << control.name << "\", "
-        << Styles(std::string("WS_CHILD | WS_VISIBLE | ") + control.style, item.styles, kItemStyles) << ", "
+    out << "  CONTROL " << quoted << ", " << item.id << ", \"" << win32_styles::ClassOf(item.kind).name << "\", "
+        << win32_styles::ItemStyle(item).names << ", "
         << item.place.x << ", " << item.place.y << ", " << item.place.width << ", " << item.place.height << "\n";
   }
   out << "END\n";
