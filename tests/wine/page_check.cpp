@@ -308,6 +308,7 @@ class PageUser {
                 WindowText(Control(page_control::kDeviceGroup)).c_str(),
                 WindowText(Control(page_control::kStartTime)).c_str());
     if (!Screenshot(frame_, folder_, "page")) Fail("the page's screenshot was not taken");
+    if (!TabIntoPage()) Fail("the Tab key never reaches the page's controls");
     if (!Click(page_control::kShowFramesPerSecond) || !Click(page_control::kShowSettings2) ||
         !Click(page_control::kMuteAll) || !Click(page_control::kFirstSubtitles) ||
         !Click(page_control::kFirstCamera + kCamera2) || !StepBrightness())
@@ -332,6 +333,25 @@ class PageUser {
     for (int i = 0; i < kBrightnessSteps; ++i)
       if (!bar || !Send(page_, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), reinterpret_cast<LPARAM>(bar))) return false;
     return true;
+  }
+
+  // The frame's keyboard navigation: Tab, as the keyboard sends it to the
+  // window with the focus, until the focus is on one of the page's controls.
+  bool TabIntoPage() {
+    constexpr int kPresses = 12;
+    for (int i = 0; i < kPresses; ++i) {
+      GUITHREADINFO focus{};
+      focus.cbSize = sizeof focus;
+      if (!GetGUIThreadInfo(frameThread_, &focus) || !focus.hwndFocus) return false;
+      if (GetParent(focus.hwndFocus) == page_) {
+        std::printf("Tab reaches the page's control %d\n", GetDlgCtrlID(focus.hwndFocus));
+        return true;
+      }
+      PostMessageW(focus.hwndFocus, WM_KEYDOWN, VK_TAB, 0);
+      PostMessageW(focus.hwndFocus, WM_KEYUP, VK_TAB, 0xC0000000);
+      Send(frame_, WM_NULL, 0, 0);  // the posted keys are handled first
+    }
+    return false;
   }
 
   // "Show config" runs its dialog modally on the frame's thread: posted, not sent.

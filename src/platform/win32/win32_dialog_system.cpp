@@ -29,8 +29,11 @@ class Win32Dialog final : public settings::Dialog {
   }
 
   bool Open(HWND parent) {
-    return CreateDialogParamA(module_, MAKEINTRESOURCEA(layout_.id), parent, Procedure,
-                              reinterpret_cast<LPARAM>(this)) != nullptr;
+    if (!CreateDialogParamA(module_, MAKEINTRESOURCEA(layout_.id), parent, Procedure, reinterpret_cast<LPARAM>(this)))
+      return false;
+    // A page inside a frame joins the frame's keyboard navigation: Tab reaches its controls.
+    if (parent) SetWindowLongPtrA(window_, GWL_EXSTYLE, GetWindowLongPtrA(window_, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    return true;
   }
 
   HWND Handle() override { return window_; }
