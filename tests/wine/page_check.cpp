@@ -106,8 +106,9 @@ class TemplateReader {
 // The compiled template `dialog.id`, in its language, against the data.
 void CheckDialogResource(HMODULE module, const DialogTemplate& dialog) {
   const std::string name = "dialog " + std::to_string(dialog.id);
-  const WORD language = MAKELANGID(PRIMARYLANGID(dialog.language), SUBLANGID(dialog.language));
-  HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(5) /* RT_DIALOG */, MAKEINTRESOURCEW(dialog.id), language);
+  constexpr WORD kDialogResource = 5;
+  HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(kDialogResource), MAKEINTRESOURCEW(dialog.id),
+                                static_cast<WORD>(dialog.language));
   HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
   const auto* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
   if (!data) return Fail(name + " in language " + std::to_string(dialog.language) + " is missing");
@@ -221,17 +222,20 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   return WaitForWindow([&] { return done() ? GetDesktopWindow() : nullptr; }, timeoutMs) != nullptr;
 }
 
-// A visible top-level window of `thread` that `match` accepts.
-HWND FindThreadWindow(DWORD thread, const std::function<bool(HWND)>& match) {
+// The first window that `enumerate` gives for `scope` (a thread's top-level
+// windows, or a window's descendants) and `match` accepts.
+template <typename Scope>
+HWND FindAmong(BOOL(WINAPI* enumerate)(Scope, WNDENUMPROC, LPARAM), Scope scope,
+               const std::function<bool(HWND)>& match) {
   struct Search {
     const std::function<bool(HWND)>& match;
     HWND found;
   } search{match, nullptr};
-  EnumThreadWindows(
-      thread,
+  enumerate(
+      scope,
       [](HWND window, LPARAM context) -> BOOL {
         auto& search = *reinterpret_cast<Search*>(context);
-        if (!IsWindowVisible(window) || !search.match(window)) return TRUE;
+        if (!search.match(window)) return TRUE;
         search.found = window;
         return FALSE;
       },
@@ -239,22 +243,14 @@ HWND FindThreadWindow(DWORD thread, const std::function<bool(HWND)>& match) {
   return search.found;
 }
 
+// A visible top-level window of `thread` that `match` accepts.
+HWND FindThreadWindow(DWORD thread, const std::function<bool(HWND)>& match) {
+  return FindAmong(EnumThreadWindows, thread, [&](HWND window) { return IsWindowVisible(window) && match(window); });
+}
+
 // A window among `top`'s descendants with the control ID `id`.
 HWND FindDescendant(HWND top, int id) {
-  struct Search {
-    int id;
-    HWND found;
-  } search{id, nullptr};
-  EnumChildWindows(
-      top,
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(context);
-        if (GetDlgCtrlID(window) != search.id) return TRUE;
-        search.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindAmong(EnumChildWindows, top, [&](HWND window) { return GetDlgCtrlID(window) == id; });
 }
 
 std::string WindowText(HWND window) {

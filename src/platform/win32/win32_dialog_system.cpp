@@ -103,6 +103,9 @@ class Win32Dialog final : public settings::Dialog {
   HWND window_ = nullptr;  // set at WM_INITDIALOG
 };
 
+// The procedure of a dialog that is only measured.
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 }  // namespace
 
 std::unique_ptr<settings::Dialog> Win32DialogSystem::Create(const DialogTemplate& layout, HWND parent,
@@ -116,8 +119,7 @@ std::unique_ptr<settings::Dialog> Win32DialogSystem::Create(const DialogTemplate
 // The dialog made once, hidden, as a child of the desktop, and measured.
 bool Win32DialogSystem::Measure(const DialogTemplate& layout, SIZE* pixels) {
   InitCommonControls();
-  HWND window = CreateDialogParamA(module_, MAKEINTRESOURCEA(layout.id), GetDesktopWindow(),
-                                   [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  HWND window = CreateDialogParamA(module_, MAKEINTRESOURCEA(layout.id), GetDesktopWindow(), IgnoreMessages, 0);
   if (!window) return false;
   RECT place{};
   GetWindowRect(window, &place);
