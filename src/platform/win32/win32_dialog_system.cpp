@@ -52,9 +52,11 @@ class Win32Dialog final : public settings::Dialog {
   void Enable(int id, bool enabled) override {
     HWND control = Control(id);
     if (!control) return;
-    // A bar created disabled takes input only once its window is enabled as well as its arrows.
-    if (IsScrollBar(id)) EnableScrollBar(control, SB_CTL, enabled ? ESB_ENABLE_BOTH : ESB_DISABLE_BOTH);
-    EnableWindow(control, enabled);
+    // Both arrows of a bar; with them the system enables or disables the bar's window.
+    if (IsScrollBar(id))
+      EnableScrollBar(control, SB_CTL, enabled ? ESB_ENABLE_BOTH : ESB_DISABLE_BOTH);
+    else
+      EnableWindow(control, enabled);
   }
   void SetScrollRange(int id, int minimum, int maximum, bool redraw) override {
     if (HWND control = Control(id)) ::SetScrollRange(control, SB_CTL, minimum, maximum, redraw);
