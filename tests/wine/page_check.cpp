@@ -298,7 +298,11 @@ class PageUser {
         return page && IsWindowVisible(page);
       });
     });
-    if (!frame_) return Fail("no property frame with the page within the time limit");
+    if (!frame_) {
+      // Whatever the frame shows instead, closed so that the check ends.
+      if (HWND shown = FindThreadWindow(frameThread_, [](HWND) { return true; })) PostMessageW(shown, WM_CLOSE, 0, 0);
+      return Fail("no property frame with the page within the time limit");
+    }
     page_ = page;
     std::printf("frame: %s\ndevice group: %s\nstart time: %s\n", WindowText(frame_).c_str(),
                 WindowText(Control(page_control::kDeviceGroup)).c_str(),
