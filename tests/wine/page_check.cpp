@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "check_report.h"
 #include "settings/dialog_templates.h"
 #include "win32_dialog_styles.h"
 #include "vesk/com_ptr.h"
@@ -32,33 +33,12 @@ namespace {
 
 using namespace vesk::settings;
 using vesk::ComPtr;
-
-bool failed = false;
-
-void Fail(const std::string& what) {
-  std::printf("FAILED: %s\n", what.c_str());
-  failed = true;
-}
-
-HRESULT Check(HRESULT hr, const char* step) {
-  if (FAILED(hr)) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
-    Fail(std::string(step) + ": " + code);
-  }
-  return hr;
-}
+using namespace wine_check;
+using wine_check::Wide;
 
 template <typename T>
 void Expect(const std::string& what, const T& actual, const T& expected) {
   if (!(actual == expected)) Fail(what + " differs");
-}
-
-std::wstring Wide(const char* text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-  return wide;
 }
 
 std::wstring Wide(const char16_t* text) { return std::wstring(text, text + std::char_traits<char16_t>::length(text)); }
