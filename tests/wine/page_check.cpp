@@ -410,10 +410,12 @@ struct PageSettings {
 constexpr PageSettings kStart{0, 0, 0, kShowStatusText, -1, 0, 100};
 constexpr PageSettings kChanged{1, 1, 1, 0, kCamera2, kBrightnessSteps, 100 + kBrightnessSteps};
 
+constexpr const char* kSettingsKey = "Software\\Vesk\\Vesk";
+
 LONG SavedValue(const char* name) {
   DWORD value = 0xDEADBEEF;
   DWORD size = sizeof value;
-  RegGetValueA(HKEY_CURRENT_USER, "Software\\Vesk\\Vesk", name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
   return static_cast<LONG>(value);
 }
 
@@ -459,6 +461,8 @@ void Frame(const char* recording, const std::string& folder) {
   settings->GetConfigReport(report.data(), static_cast<DWORD>(report.size()));
   report.back() = '\0';
   kStart.Write(*settings);
+  // Whatever an earlier run saved goes: the values found afterwards are the page's.
+  RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
 
   CAUUID classes{};
   if (FAILED(Check(pages->GetPages(&classes), "GetPages"))) return;
