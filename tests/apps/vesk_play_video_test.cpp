@@ -196,7 +196,16 @@ TEST_F(VeskPlayVideoTest, VideoOutHoldsEveryPictureAndTheSnapshotTheLast) {
   EXPECT_EQ(Le32(file, 18), static_cast<std::uint32_t>(kWidth));
   EXPECT_EQ(Le32(file, 22), static_cast<std::uint32_t>(kHeight));
   EXPECT_EQ(Le16(file, 28), 32);
-  EXPECT_EQ(Bytes(file.begin() + 54, file.end()), LastFrame(ParseAvi(avi)));
+  // The AVI's pixels are opaque, and tools read them so; the module's own
+  // snapshot keeps its fourth bytes 0.
+  Bytes picture = LastFrame(ParseAvi(avi));
+  std::size_t transparent = 0;
+  for (std::size_t alpha = 3; alpha < picture.size(); alpha += 4) {
+    transparent += picture[alpha] != 0xFF;
+    picture[alpha] = 0;
+  }
+  EXPECT_EQ(transparent, 0u);
+  EXPECT_EQ(Bytes(file.begin() + 54, file.end()), picture);
   ExpectRead(avi, kGridPictures);
 }
 
