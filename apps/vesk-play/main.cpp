@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options) return Fail(error);
+  if (options->version) {
+    std::printf("vesk-play %s\n", VESK_VERSION);
+    return 0;
+  }
 
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);

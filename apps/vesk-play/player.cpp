@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "apps/vesk-play/picture_settings.h"
 #include "apps/vesk-play/settings_call.h"
 #include "apps/vesk-play/stream_error_text.h"
 #include "host/null_sink.h"
+#include "platform/settings_store.h"
 #include "vesk/module_trace.h"
 #include "vesk/notify_target.h"
 #include "vesk/report_text.h"
@@ -48,6 +48,7 @@ constexpr const char16_t* kVideoPin = u"VideoOutput0";
 std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* error) {
   std::unique_ptr<Player> player(new Player());
   player->options_ = options;
+  player->given_.emplace(player->options_);
 
   const std::filesystem::path modulePath = host::ModuleLoader::FindInstalled();
   if (modulePath.empty()) {
@@ -122,7 +123,10 @@ HRESULT Player::BuildGraph(std::string* error) {
     wavWriter_ = host::WavWriterSink::Create(options_.audioOut);
     audioSink_ = wavWriter_;
   }
-  audioSink_->SetSampleListener([this] { NoteSample(); });
+  audioSink_->SetSampleListener([this] {
+    NoteSample();
+    RestoreGivenSettings(false);
+  });
   hr = Connect(u"Audio", *audioSink_, u"Audio sink");
   if (FAILED(hr)) {
     *error = "the audio output could not be connected";
@@ -137,11 +141,12 @@ HRESULT Player::BuildGraph(std::string* error) {
     *error = "a live recorder cannot be positioned";
     return E_FAIL;
   }
-  // Every channel description the filter reads puts the saved view back (all
-  // cameras, the saved texts). A file is therefore played from its first
-  // index position, past the description it took in when it was loaded, so
-  // the view asked for here holds from the first picture on.
-  if (options_.seekSeconds || (seekable && !options_.VideoOption().empty())) {
+  // Every channel description the filter reads puts the saved settings back,
+  // and the first sample after it is made under them. A file is therefore
+  // played from its first index position, past the description it took in
+  // when it was loaded, so that what was given here holds from the first
+  // sample on.
+  if (options_.seekSeconds || (seekable && options_.GivesSettings())) {
     LONGLONG target = static_cast<LONGLONG>(options_.seekSeconds.value_or(0) * kUnitsPerSecond);
     seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   }
@@ -173,7 +178,7 @@ HRESULT Player::ConnectVideo(std::string* error) {
   }
   videoSink_->SetSampleListener([this] {
     NoteSample();
-    if (options_.camera) ReselectCamera();
+    RestoreGivenSettings(true);
   });
   const HRESULT hr = Connect(kVideoPin, *videoSink_, u"Video sink");
   if (FAILED(hr)) *error = "the video output could not be connected";
@@ -181,19 +186,9 @@ HRESULT Player::ConnectVideo(std::string* error) {
 }
 
 bool Player::ApplySettings(std::string* error) {
-  if (options_.audioChannel &&
-      !CallSucceeded("SetActiveAudio", settings_->SetActiveAudio(*options_.audioChannel), error))
-    return false;
-  if (options_.mute && !CallSucceeded("SetMute", settings_->SetMute(1), error)) return false;
-  if (options_.camera) {
-    // A recording file's cameras are known once it is loaded; a live recorder names them as it streams.
-    if (*options_.camera >= 0 && settings_->IsLocalSource() && !settings_->IsChannelPresent(*options_.camera)) {
-      *error = "camera " + std::to_string(*options_.camera) + " is not in " + options_.location;
-      return false;
-    }
-    if (!CallSucceeded("SetActiveCamera", settings_->SetActiveCamera(*options_.camera), error)) return false;
-  }
-  if (!ApplyPictureSettings(*settings_, options_, error)) return false;
+  if (!CheckChannelsGiven(error)) return false;
+  if (options_.resetSettings && !ResetSettings(*settings_, error)) return false;
+  if (!given_->Apply(*settings_, error)) return false;
   if (!options_.recordPrefix.empty()) {
     if (!CallSucceeded("SetNotifyWindow", settings_->SetNotifyWindow(AsNotifyWindow(&recording_)), error))
       return false;
@@ -205,32 +200,49 @@ bool Player::ApplySettings(std::string* error) {
       return false;
   }
   if (!options_.snapshotPrefix.empty()) snapshots_.emplace(options_.snapshotPrefix, ".bmp");
-  return !options_.saveSettings || CallSucceeded("SaveSettings", settings_->SaveSettings(), error);
+  return !options_.saveSettings || SaveSettings(error);
 }
 
-// The video pin selects all cameras when it first starts, and the filter does
-// again at every stream configuration it takes in; a live recorder names its
-// cameras only as it streams. So the camera asked for is selected right after
-// the start and after the first picture (the filter does not report the pin's
-// own choice), and again after any picture once the filter reports another
-// choice, so that from the next picture on the camera shows again.
-bool Player::SelectCamera(std::string* error) {
-  if (!options_.camera) return true;
-  const LONG camera = *options_.camera;
-  if (camera >= 0 && !settings_->IsChannelPresent(camera)) return true;
-  return CallSucceeded("SetActiveCamera", settings_->SetActiveCamera(camera), error);
+bool Player::CheckChannelsGiven(std::string* error) {
+  // A live recorder names its channels only as it streams.
+  if (!settings_->IsLocalSource()) return true;
+  if (options_.camera && *options_.camera >= 0 && !settings_->IsChannelPresent(*options_.camera)) {
+    *error = "camera " + std::to_string(*options_.camera) + " is not in " + options_.location;
+    return false;
+  }
+  const LONG audioChannels = settings_->GetAudioChannelCount();
+  if (options_.audioChannel && *options_.audioChannel >= audioChannels) {
+    *error = "audio channel " + std::to_string(*options_.audioChannel) + " is not in " + options_.location +
+             (audioChannels == 0 ? " (it has no audio channels)"
+                                 : " (it has " + std::to_string(audioChannels) + ": 0 to " +
+                                       std::to_string(audioChannels - 1) + ")");
+    return false;
+  }
+  return true;
 }
 
-void Player::ReselectCamera() {
-  const LONG camera = *options_.camera;
-  // At the first picture the filter may still report the choice made before
-  // the pin started: that one selects regardless.
-  const bool first = !firstPictureSeen_;
-  firstPictureSeen_ = true;
-  if (!first && settings_->GetActiveCamera() == camera) return;
-  if (camera >= 0 && !settings_->IsChannelPresent(camera)) return;
-  const HRESULT result = settings_->SetActiveCamera(camera);
-  if (FAILED(result)) reselectionResult_.store(result);
+// The filter saves without saying whether the store took it, so the store is
+// first tried here, for a reason to give.
+bool Player::SaveSettings(std::string* error) {
+  platform::SettingsStore store;
+  std::string why;
+  if (FAILED(store.Update([](platform::RegistryTree&) {}, &why))) {
+    *error = "the settings cannot be saved: " + why;
+    return false;
+  }
+  return CallSucceeded("SaveSettings", settings_->SaveSettings(), error);
+}
+
+// The video pin selects all cameras when it first starts, and the filter
+// reloads the saved settings at every channel description it takes in; a live
+// recorder names its cameras only as it streams. So the given settings are
+// put back after every sample, and the camera is selected regardless at the
+// first picture (the filter does not report the pin's own choice at its start).
+void Player::RestoreGivenSettings(bool picture) {
+  const bool first = picture && !firstPictureSeen_;
+  if (picture) firstPictureSeen_ = true;
+  const HRESULT result = given_->Restore(*settings_, first);
+  if (FAILED(result)) restoreResult_.store(result);
 }
 
 std::string Player::Info() {
@@ -259,7 +271,7 @@ std::string Player::ConfigReport() {
 }
 
 std::string Player::Settings() {
-  std::string text;
+  std::string text = "Settings store: " + platform::SettingsStore::DefaultPath() + "\n";
   auto line = [&](const std::string& name, long value) { text += name + ": " + std::to_string(value) + "\n"; };
   using Operation = HRESULT (STDMETHODCALLTYPE ISplitterSettings::*)(LONG, LONG*);
   auto option = [&](const std::string& name, Operation operation) {
@@ -359,14 +371,14 @@ int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
 bool Player::PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error) {
   const bool terminal = ::isatty(STDERR_FILENO);
   const auto started = std::chrono::steady_clock::now();
-  bool selected = SelectCamera(error);
+  bool selected = CallSucceeded("a setting given", given_->Restore(*settings_, true), error);
   while (selected && !graph_->WaitForCompletion(std::chrono::milliseconds(250))) {
     if (interrupted) break;
     if (Silent()) {
       *silent = true;
       break;
     }
-    selected = CallSucceeded("SetActiveCamera", reselectionResult_.load(), error);
+    selected = CallSucceeded("a setting given", restoreResult_.load(), error);
     if (terminal && std::chrono::steady_clock::now() - started > kProgressAfter) ShowProgress(false);
   }
   if (progressShown_) ShowProgress(true);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "apps/vesk-play/given_settings.h"
 #include "apps/vesk-play/play_options.h"
 #include "apps/vesk-play/recording_progress.h"
 #include "apps/vesk-play/stamped_files.h"
@@ -46,9 +47,11 @@ class Player {
   HRESULT Connect(const char16_t* pinName, host::SinkFilter& sink, const char16_t* sinkName);
   HRESULT ConnectVideo(std::string* error);
   bool ApplySettings(std::string* error);
-  bool SelectCamera(std::string* error);
-  // Runs on the streaming thread, after each picture.
-  void ReselectCamera();
+  // Refuses an audio channel or a camera a recording file does not have.
+  bool CheckChannelsGiven(std::string* error);
+  bool SaveSettings(std::string* error);
+  // Runs on the streaming thread, after each sample.
+  void RestoreGivenSettings(bool picture);
   // Sets `silent` when a live recorder sent nothing for the time-out.
   bool PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error);
   // Runs on the streaming thread, after each sample.
@@ -59,6 +62,7 @@ class Player {
   void ShowProgress(bool final);
 
   PlayOptions options_;
+  std::optional<GivenSettings> given_;
   std::unique_ptr<host::ModuleLoader> module_;
   ComPtr<host::FilterGraph> graph_;
   ComPtr<IBaseFilter> filter_;
@@ -74,8 +78,8 @@ class Player {
   std::optional<StampedFiles> snapshots_;
   std::optional<StampedFiles> recordings_;
   bool progressShown_ = false;
-  // A refusal met by ReselectCamera, for the playing thread to report.
-  std::atomic<HRESULT> reselectionResult_{S_OK};
+  // A refusal met by RestoreGivenSettings, for the playing thread to report.
+  std::atomic<HRESULT> restoreResult_{S_OK};
   bool firstPictureSeen_ = false;  // streaming thread only
   std::atomic<std::chrono::steady_clock::rep> lastSample_{0};  // when the last sample came
 };

@@ -240,6 +240,29 @@ TEST_F(VeskPlayAudioTest, MuteKeepsTheLengthAndSeekStartsAtTheIndexEntry) {
   EXPECT_EQ(Play({"--seek", "0", "--audio-channel", "all"}).data, Expected(0, {0, 1}));
 }
 
+// The saved audio channel and mute give way to those given, and a reset
+// brings back the first run's; a store that cannot be written is named.
+TEST_F(VeskPlayAudioTest, GivenChannelAndMuteWinOverTheSavedOnes) {
+  const std::string before = ::getenv("XDG_CONFIG_HOME") ? ::getenv("XDG_CONFIG_HOME") : "";
+  ::setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
+  const Bytes mutedRight(Expected(0, {1}).size(), 0);
+  EXPECT_EQ(Play({"--audio-channel", "1", "--mute", "--save-settings"}).data, mutedRight);
+  EXPECT_EQ(Play({}).data, mutedRight);
+  EXPECT_EQ(Play({"--audio-channel", "0", "--no-mute"}).data, Expected(0, {0}));
+  EXPECT_EQ(Play({"--no-mute"}).data, Expected(0, {1}));
+  EXPECT_EQ(Play({"--reset-settings"}).data, Expected(0, {0}));
+  EXPECT_EQ(Play({}).data, Expected(0, {0}));
+
+  ::setenv("XDG_CONFIG_HOME", recording_.c_str(), 1);  // a file where a folder should be
+  const Outcome unwritable = RunPlayer(dir_, {"--headless", "--save-settings", recording_});
+  ::setenv("XDG_CONFIG_HOME", before.c_str(), 1);
+  ExpectOneLineFailure(unwritable, "an unwritable settings store");
+  EXPECT_NE(unwritable.err.find("the settings cannot be saved: "), std::string::npos) << unwritable.err;
+  EXPECT_NE(unwritable.err.find("Not a directory"), std::string::npos) << unwritable.err;
+
+  ExpectOneLineFailure(RunPlayer(dir_, {"--headless", "--audio-channel", "2", recording_}), "audio channel 2 of 2");
+}
+
 TEST_F(VeskPlayAudioTest, AWavFileThatCannotBeWrittenIsAFailure) {
   ExpectOneLineFailure(
       RunPlayer(dir_, {"--headless", "--audio-out", dir_.File("missing/out.wav"), recording_}),
