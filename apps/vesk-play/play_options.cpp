@@ -27,7 +27,12 @@ const char* const kPlayUsage =
     "  --audio-out FILE.wav  write the audio the \"Audio\" pin delivers\n"
     "  --audio-channel all|N play every audio channel, or the N-th (from 0)\n"
     "  --mute, --no-mute     deliver silence instead of the sound, or the sound\n"
-    "  --seek SECONDS        start that far into a recording file\n"
+    "  --from TIME, --to TIME\n"
+    "                        play only this part of a recording file, in every output;\n"
+    "                        TIME is seconds (75.5), [HH:]MM:SS[.fff] (01:15.5) into it,\n"
+    "                        or its clock time (\"2026-12-05 12:00:05\", UTC). The\n"
+    "                        recording keeps whole seconds: the range plays each second\n"
+    "                        it touches. --seek TIME is --from TIME\n"
     "  --timeout SECONDS     give up on a live recorder that sends nothing for that long\n"
     "                        (default 30)\n"
     "  --trace               print the module's trace lines to stderr\n"
@@ -160,12 +165,14 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       } else {
         return fail("--audio-channel takes 'all' or a channel index from 0");
       }
-    } else if (arg == "--seek") {
-      const char* seconds = value(i);
-      double number = 0;
-      if (!seconds || !ParseNumber(seconds, &number) || number < 0 || number > 4e9)
-        return fail("--seek takes a number of seconds");
-      options.seekSeconds = number;
+    } else if (arg == "--from" || arg == "--seek" || arg == "--to") {
+      const char* text = value(i);
+      std::optional<GivenTime> time = text ? ParseGivenTime(text) : std::nullopt;
+      if (!time) {
+        return fail(arg + " takes seconds (75.5), [HH:]MM:SS[.fff] or a time \"YYYY-MM-DD HH:MM:SS\"" +
+                    (text ? std::string(", not '") + text + "'" : std::string()));
+      }
+      (arg == "--to" ? options.to : options.from) = std::move(time);
     } else if (arg == "--timeout") {
       long long seconds = 0;
       if (!ParseInteger(value(i), 1, 24 * 3600, &seconds))

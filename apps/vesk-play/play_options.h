@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "apps/vesk-play/time_range.h"
+
 namespace vesk::play {
 
 // The texts --show draws onto the pictures.
@@ -27,7 +29,8 @@ struct PlayOptions {
   std::optional<bool> mute;  // --mute or --no-mute; the saved setting otherwise
   std::string audioOut;              // a WAV file for the audio pin's samples
   std::optional<long> audioChannel;  // -1: every channel
-  std::optional<double> seekSeconds;
+  std::optional<GivenTime> from;  // --from, or its old name --seek
+  std::optional<GivenTime> to;
   int timeoutSeconds = 30;  // a live recorder silent this long ends the run
 
   std::string videoOut;        // an AVI file for the video pin's pictures

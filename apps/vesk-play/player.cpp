@@ -116,6 +116,19 @@ HRESULT Player::BuildGraph(std::string* error) {
     return hr;
   }
   if (options_.info || options_.configReport) return S_OK;
+  ComPtr<IMediaSeeking> seeking;
+  const bool seekable = SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking));
+  if ((options_.from || options_.to) && !seekable) {
+    *error = "a live recorder cannot be positioned (--from, --to)";
+    return E_FAIL;
+  }
+  std::optional<SecondRange> range;
+  if (seekable) {
+    range = ResolveRange(options_.from, options_.to, static_cast<std::uint32_t>(settings_->GetStartTime()),
+                         static_cast<std::uint32_t>(settings_->GetEndTime()), options_.location, error);
+    if (!range) return E_INVALIDARG;
+    if (range->end) rangeEnd_.emplace(seeking, *range->end);
+  }
 
   if (options_.audioOut.empty()) {
     audioSink_ = host::NullSink::Create();
@@ -127,6 +140,7 @@ HRESULT Player::BuildGraph(std::string* error) {
     NoteSample();
     RestoreGivenSettings(false);
   });
+  if (rangeEnd_) audioSink_->SetSampleGate([this](IMediaSample&) { return rangeEnd_->Admit(); });
   hr = Connect(u"Audio", *audioSink_, u"Audio sink");
   if (FAILED(hr)) {
     *error = "the audio output could not be connected";
@@ -135,19 +149,13 @@ HRESULT Player::BuildGraph(std::string* error) {
   hr = ConnectVideo(error);
   if (FAILED(hr)) return hr;
   if (!ApplySettings(error)) return E_FAIL;
-  ComPtr<IMediaSeeking> seeking;
-  const bool seekable = SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking));
-  if (options_.seekSeconds && !seekable) {
-    *error = "a live recorder cannot be positioned";
-    return E_FAIL;
-  }
   // Every channel description the filter reads puts the saved settings back,
   // and the first sample after it is made under them. A file is therefore
   // played from its first index position, past the description it took in
   // when it was loaded, so that what was given here holds from the first
   // sample on.
-  if (options_.seekSeconds || (seekable && options_.GivesSettings())) {
-    LONGLONG target = static_cast<LONGLONG>(options_.seekSeconds.value_or(0) * kUnitsPerSecond);
+  if (options_.from || (seekable && options_.GivesSettings())) {
+    LONGLONG target = LONGLONG{range->first} * kUnitsPerSecond;
     seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   }
   return S_OK;
@@ -180,6 +188,7 @@ HRESULT Player::ConnectVideo(std::string* error) {
     NoteSample();
     RestoreGivenSettings(true);
   });
+  if (rangeEnd_) videoSink_->SetSampleGate([this](IMediaSample& picture) { return AdmitPicture(picture); });
   const HRESULT hr = Connect(kVideoPin, *videoSink_, u"Video sink");
   if (FAILED(hr)) *error = "the video output could not be connected";
   return hr;
@@ -243,6 +252,28 @@ void Player::RestoreGivenSettings(bool picture) {
   if (picture) firstPictureSeen_ = true;
   const HRESULT result = given_->Restore(*settings_, first);
   if (FAILED(result)) restoreResult_.store(result);
+}
+
+// The snapshot is the module's last picture, and the module has made the
+// picture past the end of the range before the range closes on it. So the last
+// picture in range is kept, and put back into the module's buffer (the
+// sample's) for the snapshot, which is taken at once: the pictures after it
+// would draw their texts over it.
+bool Player::AdmitPicture(IMediaSample& picture) {
+  const bool keep = !options_.snapshotPrefix.empty();
+  BYTE* data = nullptr;
+  const LONG length = picture.GetActualDataLength() > 0 ? picture.GetActualDataLength() : picture.GetSize();
+  if (rangeEnd_->Admit()) {
+    if (keep && SUCCEEDED(picture.GetPointer(&data))) lastPicture_.assign(data, data + length);
+    return true;
+  }
+  if (keep && !lastPicture_.empty() && SUCCEEDED(picture.GetPointer(&data)) &&
+      lastPicture_.size() == static_cast<std::size_t>(length)) {
+    std::copy(lastPicture_.begin(), lastPicture_.end(), data);
+    lastPicture_.clear();
+    rangeSnapshotResult_.store(settings_->SaveSnapshot(options_.snapshotPrefix.c_str()));
+  }
+  return false;
 }
 
 std::string Player::Info() {
@@ -373,7 +404,7 @@ bool Player::PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::
   const auto started = std::chrono::steady_clock::now();
   bool selected = CallSucceeded("a setting given", given_->Restore(*settings_, true), error);
   while (selected && !graph_->WaitForCompletion(std::chrono::milliseconds(250))) {
-    if (interrupted) break;
+    if (interrupted || (rangeEnd_ && rangeEnd_->Reached())) break;
     if (Silent()) {
       *silent = true;
       break;
@@ -383,9 +414,11 @@ bool Player::PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::
   }
   if (progressShown_) ShowProgress(true);
   if (!selected) return false;
-  // The last picture lives in the video pin's samples, which go when the graph stops.
-  return options_.snapshotPrefix.empty() ||
-         CallSucceeded("SaveSnapshot", settings_->SaveSnapshot(options_.snapshotPrefix.c_str()), error);
+  // The last picture lives in the video pin's samples, which go when the graph
+  // stops. A range that ended has taken its snapshot, if it had a picture.
+  if (options_.snapshotPrefix.empty()) return true;
+  if (rangeEnd_ && rangeEnd_->Reached()) return CallSucceeded("SaveSnapshot", rangeSnapshotResult_.load(), error);
+  return CallSucceeded("SaveSnapshot", settings_->SaveSnapshot(options_.snapshotPrefix.c_str()), error);
 }
 
 bool Player::ReportFiles(std::string* error) {

@@ -59,9 +59,9 @@ void WriteTwoChannelRecording(const std::string& path) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-Bytes Expected(int fromSecond, std::vector<int> channels) {
+Bytes Expected(int fromSecond, std::vector<int> channels, int toSecond = kSeconds) {
   Bytes bytes;
-  for (int second = fromSecond; second < kSeconds; ++second) {
+  for (int second = fromSecond; second < toSecond; ++second) {
     for (int channel : channels) {
       const Bytes pcm = Pcm(channel, second);
       bytes.insert(bytes.end(), pcm.begin(), pcm.end());
@@ -233,11 +233,24 @@ TEST_F(VeskPlayAudioTest, WritesTheActiveChannelUnchanged) {
   EXPECT_EQ(Play({"--audio-channel", "all"}).data, Expected(0, {0, 1}));
 }
 
-TEST_F(VeskPlayAudioTest, MuteKeepsTheLengthAndSeekStartsAtTheIndexEntry) {
+// A range plays every whole second it touches: the recording's index keeps
+// whole seconds.
+TEST_F(VeskPlayAudioTest, MuteKeepsTheLengthAndARangePlaysTheSecondsItTouches) {
   EXPECT_EQ(Play({"--mute", "--audio-channel", "1"}).data, Bytes(Expected(0, {1}).size(), 0));
-  // 3.7 seconds in: the index position of second 3 is the one at or before.
   EXPECT_EQ(Play({"--seek", "3.7"}).data, Expected(3, {0}));
   EXPECT_EQ(Play({"--seek", "0", "--audio-channel", "all"}).data, Expected(0, {0, 1}));
+  EXPECT_EQ(Play({"--from", "00:00:01.5", "--to", "4.2"}).data, Expected(1, {0}, 5));
+  EXPECT_EQ(Play({"--from", "2026-12-05 12:00:03", "--to", "0:04"}).data, Expected(2, {0}, 4));
+  EXPECT_EQ(Play({"--to", "99:00:00"}).data, Expected(0, {0}));
+
+  for (const auto& [from, to] : {std::pair{"nan", "1"}, {"inf", "1"}, {"1e3", "1"}, {"-1", "1"}, {"1", "0:60"},
+                                 {"6", "7"}, {"2026-12-05 12:00:00", "2"}, {"3", "3"}}) {
+    const Outcome refused = RunPlayer(dir_, {"--headless", "--from", from, "--to", to, recording_});
+    ExpectOneLineFailure(refused, std::string("--from ") + from + " --to " + to);
+    if (std::string(from) == "6") {
+      EXPECT_NE(refused.err.find("runs 00:00:06, from 2026-12-05 12:00:01"), std::string::npos) << refused.err;
+    }
+  }
 }
 
 // The saved audio channel and mute give way to those given, and a reset

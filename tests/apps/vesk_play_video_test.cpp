@@ -118,6 +118,27 @@ void ExpectRead(const std::string& path, std::uint32_t frames) {
   EXPECT_EQ(fields["nb_read_frames"], std::to_string(frames));
 }
 
+// The BMP holds the AVI's last picture.
+void ExpectSnapshotIsLastPicture(const std::string& bmp, const std::string& avi) {
+  const Bytes file = ReadFile(bmp);
+  ASSERT_EQ(file.size(), 54 + kPictureBytes);
+  EXPECT_EQ(file[0], 'B');
+  EXPECT_EQ(file[1], 'M');
+  EXPECT_EQ(Le32(file, 18), static_cast<std::uint32_t>(kWidth));
+  EXPECT_EQ(Le32(file, 22), static_cast<std::uint32_t>(kHeight));
+  EXPECT_EQ(Le16(file, 28), 32);
+  // The AVI's pixels are opaque, and tools read them so; the module's own
+  // snapshot keeps its fourth bytes 0.
+  Bytes picture = LastFrame(ParseAvi(avi));
+  std::size_t transparent = 0;
+  for (std::size_t alpha = 3; alpha < picture.size(); alpha += 4) {
+    transparent += picture[alpha] != 0xFF;
+    picture[alpha] = 0;
+  }
+  EXPECT_EQ(transparent, 0u);
+  EXPECT_EQ(Bytes(file.begin() + 54, file.end()), picture);
+}
+
 class VeskPlayVideoTest : public ::testing::Test {
  protected:
   void SetUp() override { WriteRecording(recording_, {0, 1, 2, 3}); }
@@ -182,32 +203,23 @@ TEST_F(VeskPlayVideoTest, AdjustmentsAndTextsReachThePictures) {
   EXPECT_NE(LastPicture({"--sharpness", "3", "--smooth", "100"}), LastPicture({}));
 }
 
-// The snapshot is the last picture the pin delivered, as a bottom-up 32-bit BMP.
+// The snapshot is the last picture the pin delivered, as a bottom-up 32-bit
+// BMP; a range ends both where it ends.
 TEST_F(VeskPlayVideoTest, VideoOutHoldsEveryPictureAndTheSnapshotTheLast) {
+  const std::string ranged = dir_.File("ranged.avi");
+  const Outcome second = Play({"--video-out", ranged, "--snapshot", dir_.File("second"), "--from", "1", "--to", "2"});
+  ExpectSnapshotIsLastPicture(NamedFile(second.out, "snapshot written to "), ranged);
+  EXPECT_EQ(ParseAvi(ranged).frames.size(), 4u * kFramesPerSecond - 1);
+
   const std::string avi = dir_.File("grid.avi");
   const Outcome run = Play({"--video-out", avi, "--snapshot", dir_.File("snap")});
   EXPECT_NE(run.out.find("video written to " + avi), std::string::npos) << run.out;
   const std::string bmp = NamedFile(run.out, "snapshot written to ");
   ASSERT_EQ(bmp.rfind(dir_.File("snap_"), 0), 0u) << run.out;
-  const Bytes file = ReadFile(bmp);
-  ASSERT_EQ(file.size(), 54 + kPictureBytes);
-  EXPECT_EQ(file[0], 'B');
-  EXPECT_EQ(file[1], 'M');
-  EXPECT_EQ(Le32(file, 18), static_cast<std::uint32_t>(kWidth));
-  EXPECT_EQ(Le32(file, 22), static_cast<std::uint32_t>(kHeight));
-  EXPECT_EQ(Le16(file, 28), 32);
-  // The AVI's pixels are opaque, and tools read them so; the module's own
-  // snapshot keeps its fourth bytes 0.
-  Bytes picture = LastFrame(ParseAvi(avi));
-  std::size_t transparent = 0;
-  for (std::size_t alpha = 3; alpha < picture.size(); alpha += 4) {
-    transparent += picture[alpha] != 0xFF;
-    picture[alpha] = 0;
-  }
-  EXPECT_EQ(transparent, 0u);
-  EXPECT_EQ(Bytes(file.begin() + 54, file.end()), picture);
+  ExpectSnapshotIsLastPicture(bmp, avi);
   ExpectRead(avi, kGridPictures);
 }
+
 
 // The first picture of a recording only opens its file.
 TEST_F(VeskPlayVideoTest, RecordingOfFivePicturesHoldsFour) {
