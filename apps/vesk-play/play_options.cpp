@@ -102,6 +102,13 @@ bool PlayOptions::GivesSettings() const {
   return !VideoOption().empty() || audioChannel || mute || resetSettings;
 }
 
+std::vector<std::string> PlayOptions::OutputFiles() const {
+  std::vector<std::string> files;
+  for (const std::string* file : {&audioOut, &videoOut})
+    if (!file->empty()) files.push_back(*file);
+  return files;
+}
+
 std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, std::string* error) {
   PlayOptions options;
   *help = false;

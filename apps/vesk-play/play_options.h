@@ -52,6 +52,8 @@ struct PlayOptions {
   // Whether any setting of the filter is given: a video option, the audio
   // channel, mute, or a reset.
   bool GivesSettings() const;
+  // The files the run is asked to write under names given here.
+  std::vector<std::string> OutputFiles() const;
 };
 
 // Parses argv; on failure `error` holds a one-line reason. `help` is set for

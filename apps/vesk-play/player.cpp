@@ -6,12 +6,15 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <thread>
 
+#include "apps/vesk-play/location.h"
+#include "apps/vesk-play/output_files.h"
 #include "apps/vesk-play/settings_call.h"
 #include "apps/vesk-play/stream_error_text.h"
-#include "host/null_sink.h"
 #include "platform/settings_store.h"
+#include "probe/recording_probe.h"
 #include "vesk/module_trace.h"
 #include "vesk/notify_target.h"
 #include "vesk/report_text.h"
@@ -63,10 +66,11 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
   }
 
   // A live recorder's failures come from the filter while it plays.
-  if (!IsUrl(options.location) && !std::filesystem::is_regular_file(options.location)) {
-    *error = options.location + ": no such file";
-    return nullptr;
-  }
+  const std::optional<Location> location = CheckLocation(options.location, error);
+  if (!location) return nullptr;
+  player->path_ = location->path;
+  const bool writes = !(options.info || options.settings || options.configReport);
+  if (writes && !CheckOutputFiles(options.OutputFiles(), location->path, options.overwrite, error)) return nullptr;
 
   auto setSink = reinterpret_cast<SetTraceSinkEntry>(player->module_->Entry(kSetTraceSinkEntry));
   if (setSink && !options.trace) setSink(KeepFirstTraceLine);
@@ -80,6 +84,15 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
   }
   player->filter_.As(IID_ISplitterSettings, &player->settings_);
   if (FAILED(player->BuildGraph(error))) return nullptr;
+  if (!player->path_.empty()) {
+    player->channels_ = probe::ProbeConfiguration(player->path_).channelList;
+    // The audio pin plays every channel in one format, that of the last audio
+    // channel: a channel of another format would be written wrongly.
+    const std::string differ = probe::AudioFormatsDiffer(player->channels_);
+    if (writes && !differ.empty())
+      std::fprintf(stderr, "vesk-play: warning: %s; the audio output gives every channel the last one's format\n",
+                   differ.c_str());
+  }
   return player;
 }
 
@@ -95,8 +108,10 @@ Player::~Player() {
   filter_.Reset();
   audioSink_.Reset();
   wavWriter_.Reset();
+  audioCounter_.Reset();
   videoSink_.Reset();
   aviWriter_.Reset();
+  videoCounter_.Reset();
   graph_.Reset();
 }
 
@@ -112,10 +127,11 @@ HRESULT Player::BuildGraph(std::string* error) {
   const std::u16string location(options_.location.begin(), options_.location.end());
   hr = source->Load(location.c_str(), nullptr);
   if (FAILED(hr)) {
-    *error = options_.location + ": not a VESK recording";
+    *error = WhyNotARecording(path_);
     return hr;
   }
-  if (options_.info || options_.configReport) return S_OK;
+  // A live recorder sends its configuration only once it streams.
+  if ((options_.info || options_.configReport) && !path_.empty()) return S_OK;
   ComPtr<IMediaSeeking> seeking;
   const bool seekable = SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking));
   if ((options_.from || options_.to) && !seekable) {
@@ -131,7 +147,8 @@ HRESULT Player::BuildGraph(std::string* error) {
   }
 
   if (options_.audioOut.empty()) {
-    audioSink_ = host::NullSink::Create();
+    audioCounter_ = host::CountingSink::Create();
+    audioSink_ = audioCounter_;
   } else {
     wavWriter_ = host::WavWriterSink::Create(options_.audioOut);
     audioSink_ = wavWriter_;
@@ -179,7 +196,8 @@ HRESULT Player::ConnectVideo(std::string* error) {
   }
   if (options_.videoOut.empty()) {
     // Pictures are made even when nobody looks at them: snapshots and recordings are taken from them.
-    videoSink_ = host::NullSink::Create();
+    videoCounter_ = host::CountingSink::Create();
+    videoSink_ = videoCounter_;
   } else {
     aviWriter_ = host::AviWriterSink::Create(options_.videoOut);
     videoSink_ = aviWriter_;
@@ -276,11 +294,40 @@ bool Player::AdmitPicture(IMediaSample& picture) {
   return false;
 }
 
+bool Player::ReceiveConfiguration(const std::atomic<int>& interrupted, std::string* error) {
+  if (!path_.empty()) return true;
+  auto received = [this] {
+    char report[64] = {};
+    settings_->GetConfigReport(report, sizeof report);
+    return std::string_view(report).rfind("Config was not received yet", 0) != 0;
+  };
+  NoteSample();  // the time-out counts from the start
+  if (FAILED(graph_->Run())) {
+    *error = "the graph could not start";
+    return false;
+  }
+  bool ended = false, silent = false;
+  while (!received() && !ended && !interrupted) {
+    ended = graph_->WaitForCompletion(std::chrono::milliseconds(100));
+    silent = Silent();
+    if (silent) break;
+  }
+  graph_->Stop();
+  if (received()) return true;
+  const HRESULT streamError = graph_->StreamError();
+  *error = options_.location + ": " +
+           (FAILED(streamError) ? StreamErrorText(streamError)
+            : silent            ? "no data for " + std::to_string(options_.timeoutSeconds) + " seconds"
+                                : std::string("the stream ended before its channel description"));
+  return false;
+}
+
 std::string Player::Info() {
   std::string text;
   std::vector<char> report(64 * 1024);
   settings_->GetConfigReport(report.data(), static_cast<DWORD>(report.size()));
   text += ReportTextForTerminal(report.data());
+  if (!channels_.empty()) text += probe::FormatChannels(channels_);
   char start[18] = "unavailable", end[18] = "unavailable";
   if (settings_->GetStartTime() >= 0) settings_->FormatTime(settings_->GetStartTime(), start);
   if (settings_->GetEndTime() >= 0) settings_->FormatTime(settings_->GetEndTime(), end);
@@ -372,8 +419,10 @@ bool Player::Silent() const {
          std::chrono::steady_clock::now() - last > std::chrono::seconds(options_.timeoutSeconds);
 }
 
-int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
+int Player::Play(const std::atomic<int>& interrupted, std::string* error) {
   NoteSample();  // a recorder's silence counts from the start
+  ComPtr<IMediaSeeking> seeking;
+  if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking))) seeking->GetCurrentPosition(&startPosition_);
   if (FAILED(graph_->Run())) {
     *error = "the graph could not start";
     return 1;
@@ -399,7 +448,7 @@ int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
   return 1;
 }
 
-bool Player::PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error) {
+bool Player::PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::string* error) {
   const bool terminal = ::isatty(STDERR_FILENO);
   const auto started = std::chrono::steady_clock::now();
   bool selected = CallSucceeded("a setting given", given_->Restore(*settings_, true), error);
@@ -458,7 +507,7 @@ bool Player::ReportFiles(std::string* error) {
     return false;
   }
 
-  if (wavWriter_) std::printf("vesk-play: audio written to %s\n", options_.audioOut.c_str());
+  if (wavWriter_) std::printf("vesk-play: audio written to %s: %.1f seconds\n", options_.audioOut.c_str(), wavWriter_->SecondsWritten());
   if (aviWriter_) {
     std::printf("vesk-play: video written to %s: %ld pictures of %ldx%ld%s\n", options_.videoOut.c_str(),
                 aviWriter_->Pictures(), static_cast<long>(aviWriter_->Width()),
@@ -471,7 +520,36 @@ bool Player::ReportFiles(std::string* error) {
                 recording_.Ended() ? "recording ended" : "the stream ended before the recording did",
                 recording_.PicturesWritten(), recording.c_str());
   }
+  if (!wavWriter_ && !aviWriter_ && !snapshots_ && !recordings_) std::printf("vesk-play: %s\n", PlayedSummary().c_str());
   return true;
+}
+
+std::string Player::PlayedSummary() {
+  std::string text = "played " + options_.location;
+  ComPtr<IMediaSeeking> seeking;
+  LONGLONG position = 0;
+  if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking)) && SUCCEEDED(seeking->GetCurrentPosition(&position)))
+    text += " from " + Clock(startPosition_) + " to " + Clock(position);
+  if (videoCounter_) text += ": " + std::to_string(videoCounter_->Samples()) + " pictures";
+  text += videoCounter_ ? ", " : ": ";
+  ComPtr<IPin> audio;
+  AM_MEDIA_TYPE type{};
+  if (SUCCEEDED(filter_->FindPin(u"Audio", audio.GetAddressOf())) && SUCCEEDED(audio->ConnectionMediaType(&type))) {
+    const auto* wave = type.cbFormat >= sizeof(WAVEFORMATEX) ? reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)
+                                                              : nullptr;
+    char sound[96];
+    std::snprintf(sound, sizeof sound, "%.1f seconds of audio (%u Hz, %u bits, %s)",
+                  wave && wave->nAvgBytesPerSec ? static_cast<double>(audioCounter_->Bytes()) / wave->nAvgBytesPerSec
+                                                : 0.0,
+                  wave ? static_cast<unsigned>(wave->nSamplesPerSec) : 0u,
+                  wave ? static_cast<unsigned>(wave->wBitsPerSample) : 0u,
+                  wave && wave->nChannels == 2 ? "stereo" : "mono");
+    text += sound;
+    FreeMediaType(type);
+  } else {
+    text += "no audio";
+  }
+  return text;
 }
 
 }  // namespace vesk::play

@@ -15,10 +15,12 @@
 #include "apps/vesk-play/recording_progress.h"
 #include "apps/vesk-play/stamped_files.h"
 #include "host/avi_writer_sink.h"
+#include "host/counting_sink.h"
 #include "host/filter_graph.h"
 #include "host/module_loader.h"
 #include "host/sink_filter.h"
 #include "host/wav_writer_sink.h"
+#include "probe/recording_probe.h"
 #include "vesk/com_ptr.h"
 #include "vesk/splitter_settings.h"
 
@@ -31,7 +33,11 @@ class Player {
   static std::unique_ptr<Player> Open(const PlayOptions& options, std::string* error);
   ~Player();
 
-  // The configuration report, the time range and the duration, as text.
+  // For a live recorder: plays until its configuration has come, or fails
+  // with the reason when it does not within the time-out.
+  bool ReceiveConfiguration(const std::atomic<int>& interrupted, std::string* error);
+  // The configuration report, every channel of a file with its own format,
+  // the time range and the duration, as text.
   std::string Info();
   // Every setting as the filter's settings interface reports it.
   std::string Settings();
@@ -41,7 +47,7 @@ class Player {
   // the files written. 0 on success; 1 with a reason in `error` otherwise,
   // among them a live stream that failed, broke or fell silent (whose files
   // keep what arrived).
-  int Play(const std::atomic<bool>& interrupted, std::string* error);
+  int Play(const std::atomic<int>& interrupted, std::string* error);
 
  private:
   Player() = default;
@@ -57,24 +63,31 @@ class Player {
   // Runs on the streaming thread, before the video sink takes a picture.
   bool AdmitPicture(IMediaSample& picture);
   // Sets `silent` when a live recorder sent nothing for the time-out.
-  bool PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error);
+  bool PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::string* error);
   // Runs on the streaming thread, after each sample.
   void NoteSample();
   bool Silent() const;
-  // Checks what each output wrote; on success prints one line per file.
+  // Checks what each output wrote; on success prints one line per file, or
+  // what was played when nothing was written.
   bool ReportFiles(std::string* error);
+  std::string PlayedSummary();
   void ShowProgress(bool final);
 
   PlayOptions options_;
+  std::string path_;  // the recording file's path; empty for a live recorder
+  std::vector<probe::ChannelInfo> channels_;  // of a file's first channel description
   std::optional<GivenSettings> given_;
   std::unique_ptr<host::ModuleLoader> module_;
   ComPtr<host::FilterGraph> graph_;
   ComPtr<IBaseFilter> filter_;
   ComPtr<ISplitterSettings> settings_;
   ComPtr<host::SinkFilter> audioSink_;
-  ComPtr<host::WavWriterSink> wavWriter_;  // the audio sink when a WAV file is asked for
-  ComPtr<host::SinkFilter> videoSink_;     // none when the module has no video output
-  ComPtr<host::AviWriterSink> aviWriter_;  // the video sink when an AVI file is asked for
+  ComPtr<host::WavWriterSink> wavWriter_;    // the audio sink when a WAV file is asked for
+  ComPtr<host::CountingSink> audioCounter_;  // the audio sink otherwise
+  ComPtr<host::SinkFilter> videoSink_;       // none when the module has no video output
+  ComPtr<host::AviWriterSink> aviWriter_;    // the video sink when an AVI file is asked for
+  ComPtr<host::CountingSink> videoCounter_;  // the video sink otherwise
+  LONGLONG startPosition_ = 0;
   // The module calls it until it is taken back, which the destructor does.
   RecordingProgress recording_;
   bool notifyWindowSet_ = false;

@@ -157,7 +157,7 @@ class VeskPlayVideoTest : public ::testing::Test {
   // The last picture of a run into an AVI file.
   Bytes LastPicture(std::vector<std::string> options) {
     const std::string avi = dir_.File("last.avi");
-    options.insert(options.begin(), {"--video-out", avi});
+    options.insert(options.begin(), {"-y", "--video-out", avi});
     Play(options);
     return LastFrame(ParseAvi(avi));
   }
