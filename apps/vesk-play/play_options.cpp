@@ -40,6 +40,10 @@ const char* const kPlayUsage =
     "\n"
     "Pictures (the \"VideoOutput0\" pin: all cameras in a 2x2 grid, or one enlarged):\n"
     "  --video-out FILE.avi  write the pictures as an uncompressed AVI file\n"
+    "  --export FILE.mp4|FILE.mkv\n"
+    "                        write the pictures (as shown: cameras, texts, adjustments)\n"
+    "                        as H.264 (MPEG-4 Part 2 where libavcodec lacks it) and the\n"
+    "                        sound of the audio channel as AAC, at the recording's times\n"
     "  --camera all|0..3     show every camera, or that one alone\n"
     "  --show LIST|none      draw these texts and no others: a comma list of time, fps,\n"
     "                        bps, activity\n"
@@ -87,6 +91,7 @@ std::optional<PictureText> ParsePictureText(const std::string& word) {
 
 std::string PlayOptions::VideoOption() const {
   if (!videoOut.empty()) return "--video-out";
+  if (!exportPath.empty()) return "--export";
   if (camera) return "--camera";
   if (show) return "--show";
   if (brightness) return "--brightness";
@@ -104,7 +109,7 @@ bool PlayOptions::GivesSettings() const {
 
 std::vector<std::string> PlayOptions::OutputFiles() const {
   std::vector<std::string> files;
-  for (const std::string* file : {&audioOut, &videoOut})
+  for (const std::string* file : {&audioOut, &videoOut, &exportPath})
     if (!file->empty()) files.push_back(*file);
   return files;
 }
@@ -185,6 +190,10 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       if (!ParseInteger(value(i), 1, 24 * 3600, &seconds))
         return fail("--timeout takes a whole number of seconds from 1");
       options.timeoutSeconds = static_cast<int>(seconds);
+    } else if (arg == "--export") {
+      const char* file = value(i);
+      if (!file || *file == '\0') return fail("--export needs a file name ending in .mp4 or .mkv");
+      options.exportPath = file;
     } else if (arg == "--video-out") {
       const char* file = value(i);
       if (!file || *file == '\0') return fail("--video-out needs a file name");
@@ -241,6 +250,8 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
   }
   if (!options.recordPrefix.empty() && options.recordFrames == 0) return fail("--record needs --frames N");
   if (options.recordPrefix.empty() && options.recordFrames != 0) return fail("--frames needs --record PREFIX");
+  if (!options.exportPath.empty() && (!options.videoOut.empty() || !options.audioOut.empty()))
+    return fail("--export takes the pictures and the sound: give it without --video-out and --audio-out");
   if (options.version) return options;
   if (options.location.empty()) return fail("no recording given (try --help)");
   return options;

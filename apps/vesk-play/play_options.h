@@ -34,6 +34,7 @@ struct PlayOptions {
   int timeoutSeconds = 30;  // a live recorder silent this long ends the run
 
   std::string videoOut;        // an AVI file for the video pin's pictures
+  std::string exportPath;      // an MP4 or Matroska file for the pictures and the sound
   std::optional<long> camera;  // -1: all cameras
   Overwrite overwrite = Overwrite::kAsk;
 

@@ -112,6 +112,7 @@ Player::~Player() {
   videoSink_.Reset();
   aviWriter_.Reset();
   videoCounter_.Reset();
+  export_.reset();  // its clock holds the filter
   graph_.Reset();
 }
 
@@ -145,8 +146,25 @@ HRESULT Player::BuildGraph(std::string* error) {
     if (!range) return E_INVALIDARG;
     if (range->end) rangeEnd_.emplace(seeking, *range->end);
   }
+  if (!options_.exportPath.empty()) {
+    if (!seekable) {
+      *error = "--export needs a recording file: a live recorder's times are not known";
+      return E_FAIL;
+    }
+    // The filter's position is that of the last index position read, on the
+    // thread that delivers the samples after it.
+    const LONGLONG origin = LONGLONG{range->first} * kUnitsPerSecond;
+    export_ = ExportOutput::Create(options_.exportPath, [seeking, origin]() -> std::int64_t {
+      LONGLONG position = 0;
+      seeking->GetCurrentPosition(&position);
+      return position > origin ? (position - origin) / kUnitsPerSecond : 0;
+    }, error);
+    if (!export_) return E_INVALIDARG;
+  }
 
-  if (options_.audioOut.empty()) {
+  if (export_) {
+    audioSink_ = ComPtr<host::SinkFilter>(&export_->AudioSink());
+  } else if (options_.audioOut.empty()) {
     audioCounter_ = host::CountingSink::Create();
     audioSink_ = audioCounter_;
   } else {
@@ -194,7 +212,9 @@ HRESULT Player::ConnectVideo(std::string* error) {
     *error = option + " needs pictures, and this playback module has no video output";
     return VFW_E_NOT_FOUND;
   }
-  if (options_.videoOut.empty()) {
+  if (export_) {
+    videoSink_ = ComPtr<host::SinkFilter>(&export_->VideoSink());
+  } else if (options_.videoOut.empty()) {
     // Pictures are made even when nobody looks at them: snapshots and recordings are taken from them.
     videoCounter_ = host::CountingSink::Create();
     videoSink_ = videoCounter_;
@@ -402,6 +422,7 @@ void Player::ShowProgress(bool final) {
   if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking)) && SUCCEEDED(seeking->GetCurrentPosition(&position)) &&
       SUCCEEDED(seeking->GetDuration(&duration)))
     line += ": " + Clock(position) + " of " + Clock(duration);
+  if (export_) line += ", " + std::to_string(export_->Pictures()) + " pictures exported";
   if (recordings_ && recording_.LastPicture() > 0) {
     line += recording_.Ended() ? ", recording ended"
                                : ", recording picture " + std::to_string(recording_.LastPicture());
@@ -471,6 +492,8 @@ bool Player::PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::s
 }
 
 bool Player::ReportFiles(std::string* error) {
+  std::string exported;
+  if (export_ && !export_->Finish(options_.location, &exported, error)) return false;
   if (wavWriter_ && FAILED(wavWriter_->Status())) {
     *error = options_.audioOut + ": cannot be written";
     return false;
@@ -514,13 +537,14 @@ bool Player::ReportFiles(std::string* error) {
                 static_cast<long>(std::abs(aviWriter_->Height())),
                 aviWriter_->LimitReached() ? " (the file reached its size limit; later pictures left out)" : "");
   }
+  if (export_) std::printf("vesk-play: %s\n", exported.c_str());
   if (snapshots_) std::printf("vesk-play: snapshot written to %s\n", snapshot.c_str());
   if (recordings_) {
     std::printf("vesk-play: %s: %lu pictures in %s\n",
                 recording_.Ended() ? "recording ended" : "the stream ended before the recording did",
                 recording_.PicturesWritten(), recording.c_str());
   }
-  if (!wavWriter_ && !aviWriter_ && !snapshots_ && !recordings_) std::printf("vesk-play: %s\n", PlayedSummary().c_str());
+  if (!wavWriter_ && !aviWriter_ && !export_ && !snapshots_ && !recordings_) std::printf("vesk-play: %s\n", PlayedSummary().c_str());
   return true;
 }
 

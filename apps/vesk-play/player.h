@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/vesk-play/export_output.h"
 #include "apps/vesk-play/given_settings.h"
 #include "apps/vesk-play/play_options.h"
 #include "apps/vesk-play/range_end.h"
@@ -86,6 +87,7 @@ class Player {
   ComPtr<host::CountingSink> audioCounter_;  // the audio sink otherwise
   ComPtr<host::SinkFilter> videoSink_;       // none when the module has no video output
   ComPtr<host::AviWriterSink> aviWriter_;    // the video sink when an AVI file is asked for
+  std::unique_ptr<ExportOutput> export_;      // both sinks when --export is given
   ComPtr<host::CountingSink> videoCounter_;  // the video sink otherwise
   LONGLONG startPosition_ = 0;
   // The module calls it until it is taken back, which the destructor does.
