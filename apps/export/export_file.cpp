@@ -200,7 +200,7 @@ class ExportFile::Writer {
     AVDictionary* options = nullptr;
     if (codec->id == AV_CODEC_ID_H264) {
       av_dict_set(&options, "preset", "veryfast", 0);
-      av_dict_set(&options, "crf", "23", 0);
+      av_dict_set(&options, "crf", "18", 0);
     } else {
       // The encoder's own default aims at 200 kbit/s, which blurs a camera grid.
       video_->flags |= AV_CODEC_FLAG_QSCALE;
