@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "apps/vesk-play/time_range.h"
+#include "cli/output_files.h"
 
 namespace vesk::play {
 
@@ -13,8 +14,6 @@ namespace vesk::play {
 enum class PictureText { kTime, kFps, kBps, kActivity };
 constexpr int kPictureTextCount = 4;
 
-// What happens to an output file that exists already.
-enum class Overwrite { kAsk, kAlways, kNever };
 
 struct PlayOptions {
   std::string location;  // a recording's path, or an http:// URL
@@ -36,7 +35,7 @@ struct PlayOptions {
   std::string videoOut;        // an AVI file for the video pin's pictures
   std::string exportPath;      // an MP4 or Matroska file for the pictures and the sound
   std::optional<long> camera;  // -1: all cameras
-  Overwrite overwrite = Overwrite::kAsk;
+  cli::Overwrite overwrite = cli::Overwrite::kAsk;
 
   // The texts drawn, the others off; the saved switches when not given.
   std::optional<std::vector<PictureText>> show;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -324,7 +325,7 @@ TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
   const std::string kept = dir_.File("kept.wav");
   std::ofstream(kept) << "mine";
   const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
-      {{"-y", "--audio-out", alias}, "alias.vsk: is the recording being played"},
+      {{"-y", "--audio-out", alias}, "alias.vsk: is an input of this run"},
       {{"--audio-out", kept}, "kept.wav: exists and is kept (-y replaces it)"},
       {{"-n", "--audio-out", kept}, "kept.wav: exists"},
       {{"--audio-out", dir_.File("x.avi"), "--video-out", dir_.File("x.avi")}, "x.avi: is given for two outputs"},
@@ -337,8 +338,20 @@ TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
   }
   EXPECT_EQ(Slurp(recording_), before);
   EXPECT_EQ(Slurp(kept), "mine");
+
+  // What a player killed outright left beside the file goes; a running writer's stays.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string orphan = kept + ".staged-" + std::to_string(gone) + "-a1b2c3";
+  const std::string busy = kept + ".staged-" + std::to_string(::getpid()) + "-d4e5f6";
+  std::ofstream(orphan) << "half";
+  std::ofstream(busy) << "half";
   EXPECT_EQ(RunPlayer(dir_, {"-y", "--audio-out", kept, recording_}).exitCode, 0);
   EXPECT_EQ(ReadWav(kept).data, Expected(0, {0}));
+  EXPECT_FALSE(std::filesystem::exists(orphan));
+  EXPECT_TRUE(std::filesystem::exists(busy));
 }
 
 // Stopped by a signal, the player finishes its files and says so.
