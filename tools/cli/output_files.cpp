@@ -53,6 +53,14 @@ bool CheckOutputFiles(const std::vector<std::string>& outputs, const std::vector
       }
     }
     named.push_back(full);
+    // The folder must take a new file: the output is made there under another name first.
+    const std::filesystem::path folder = std::filesystem::path(path).has_parent_path()
+                                             ? std::filesystem::path(path).parent_path()
+                                             : std::filesystem::path(".");
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+      *error = path + ": cannot be written in " + folder.string() + ": " + std::strerror(errno);
+      return false;
+    }
     const std::optional<FileIdentity> existing = Identify(path);
     if (!existing) continue;
     if (existing->directory) {

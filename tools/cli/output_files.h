@@ -1,7 +1,7 @@
-// The files a run will write, checked before anything is played: none may be
-// the recording itself or another output (the same file by device and inode,
-// whatever the names), and an existing file is replaced only when the user
-// says so.
+// The files a run will write, checked before anything is done: each must be
+// possible to write (with the system's reason when not), none may be an input
+// or another output (the same file by device and inode, whatever the names),
+// and an existing file is replaced only when the user says so.
 #pragma once
 
 #include <string>
