@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <map>
 #include <vector>
@@ -25,8 +26,11 @@ std::string Reason(int error) {
   return text;
 }
 
+// Whatever the letters' case: "OUT.MP4" is an MP4 file too.
 bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+  return text.size() > end.size() &&
+         std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
+                    [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 // What libavformat writes goes into a staged file, so that the file appears

@@ -359,7 +359,7 @@ TEST_F(VeskPlayVideoTest, ExportHoldsThePicturesAtTheRecordingsTimesAndTheSound)
   GTEST_SKIP() << "vesk-play is built without FFmpeg's libraries";
 #endif
   if (!HaveFfprobe()) GTEST_SKIP() << "ffprobe and ffmpeg are not installed";
-  const std::string avi = dir_.File("all.avi"), mp4 = dir_.File("all.mp4"), mkv = dir_.File("second.mkv");
+  const std::string avi = dir_.File("all.avi"), mp4 = dir_.File("all.mp4"), mkv = dir_.File("second.MKV");
   Play({"--video-out", avi});
   const Outcome whole = Play({"--export", mp4});
   const Outcome second = Play({"--export", mkv, "--from", "1", "--to", "2"});
