@@ -78,6 +78,8 @@ class ExportFile::Writer {
   ~Writer() {
     sws_freeContext(scaler_);
     if (format_) {
+      // The context's buffer is the caller's to free, and may have been replaced.
+      if (format_->pb) av_freep(&format_->pb->buffer);
       avio_context_free(&format_->pb);
       avformat_free_context(format_);
     }
@@ -97,9 +99,13 @@ class ExportFile::Writer {
     if (FAILED(host::StagedFile::Create(path, &output_.file))) return "cannot be created";
     constexpr int kBufferBytes = 1 << 16;
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferBytes));
-    format_->pb = avio_alloc_context(buffer, kBufferBytes, 1, &output_, nullptr, StagedOutput::Write,
-                                     StagedOutput::Seek);
-    if (!format_->pb) return "out of memory";
+    format_->pb = buffer ? avio_alloc_context(buffer, kBufferBytes, 1, &output_, nullptr, StagedOutput::Write,
+                                              StagedOutput::Seek)
+                         : nullptr;
+    if (!format_->pb) {
+      av_free(buffer);
+      return "out of memory";
+    }
     format_->flags |= AVFMT_FLAG_CUSTOM_IO;
     if (int e = avformat_write_header(format_, nullptr); e < 0) return "cannot be written: " + Reason(e);
     return "";
