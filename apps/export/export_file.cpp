@@ -19,6 +19,8 @@ namespace vesk::exporting {
 namespace {
 
 constexpr AVRational kMilliseconds{1, 1000};
+// Longer gaps in the sound are left as gaps.
+constexpr std::int64_t kLongestSilenceSeconds = 2;
 
 std::string Reason(int error) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -135,10 +137,20 @@ class ExportFile::Writer {
   std::string WriteSound(const std::uint8_t* pcm, std::size_t bytes, std::int64_t earliestMs) {
     if (!audio_) return "";
     const int channels = sound_.channels;
+    // Sound missing for a moment is filled with silence, a frame at a time.
+    // Where a recorder paused, the sound resumes later in the file instead:
+    // a clock that jumps a day must not make a day of silence to encode.
     const std::int64_t earliest = earliestMs * sound_.rate / 1000;
-    const std::int64_t queued = samplesEncoded_ + static_cast<std::int64_t>(pending_[0].size());
-    if (earliest > queued) {
-      for (auto& channel : pending_) channel.insert(channel.end(), static_cast<std::size_t>(earliest - queued), 0.0f);
+    if (earliest - Queued() > kLongestSilenceSeconds * sound_.rate) {
+      if (std::string why = EncodeRest(); !why.empty()) return why;
+      samplesEncoded_ = earliest;
+    }
+    for (std::int64_t missing = earliest - Queued(); missing > 0; missing = earliest - Queued()) {
+      const auto room = static_cast<std::size_t>(
+          std::min<std::int64_t>(missing, audio_->frame_size - static_cast<std::int64_t>(pending_[0].size())));
+      for (auto& channel : pending_) channel.insert(channel.end(), room, 0.0f);
+      if (static_cast<int>(pending_[0].size()) < audio_->frame_size) break;
+      if (std::string why = EncodeSound(audio_->frame_size); !why.empty()) return why;
     }
     const std::size_t sampleBytes = static_cast<std::size_t>(sound_.bits / 8);
     for (std::size_t at = 0; at + sampleBytes * channels <= bytes;) {
@@ -155,13 +167,8 @@ class ExportFile::Writer {
   }
 
   std::string Finish() {
-    if (audio_ && !pending_[0].empty()) {
-      const int left = static_cast<int>(pending_[0].size());
-      const bool small = audio_->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
-      if (!small) {
-        for (auto& channel : pending_) channel.resize(static_cast<std::size_t>(audio_->frame_size), 0.0f);
-      }
-      if (std::string why = EncodeSound(small ? left : audio_->frame_size); !why.empty()) return why;
+    if (audio_) {
+      if (std::string why = EncodeRest(); !why.empty()) return why;
     }
     if (video_) {
       if (std::string why = Encode(video_.get(), videoStream_, nullptr); !why.empty()) return why;
@@ -244,6 +251,20 @@ class ExportFile::Writer {
     sound_frame_.reset(av_frame_alloc());
     return sound_frame_ ? "" : "out of memory";
   }
+
+  // Encodes the samples that wait, fewer than a frame.
+  std::string EncodeRest() {
+    if (pending_[0].empty()) return "";
+    const int left = static_cast<int>(pending_[0].size());
+    const bool small = audio_->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
+    if (!small) {
+      for (auto& channel : pending_) channel.resize(static_cast<std::size_t>(audio_->frame_size), 0.0f);
+    }
+    return EncodeSound(small ? left : audio_->frame_size);
+  }
+
+  // Samples encoded or waiting, from the start.
+  std::int64_t Queued() const { return samplesEncoded_ + static_cast<std::int64_t>(pending_[0].size()); }
 
   std::string EncodeSound(int samples) {
     AVFrame* frame = sound_frame_.get();

@@ -17,6 +17,7 @@
 #include "mkrec/recording_composer.h"
 #include "mkrec/stream_writer.h"
 #include "player_process.h"
+#include "riff_file.h"
 #include "test_http_server.h"
 
 namespace vesk::play {
@@ -38,8 +39,10 @@ Bytes Pcm(int channel, int second) {
   return bytes;
 }
 
-// The recording's bytes; secondAt[n] is where the index position of second n begins.
-Bytes TwoChannelRecording(std::vector<std::uint64_t>* secondAt = nullptr) {
+// The recording's bytes; secondAt[n] is where the index position of second n
+// begins. From second `pausedAt` on, the recorder's clock is `pause` seconds later.
+Bytes TwoChannelRecording(std::vector<std::uint64_t>* secondAt = nullptr, int pausedAt = kSeconds,
+                          std::uint32_t pause = 0) {
   mkrec::VectorSink stream;
   mkrec::StreamWriter writer(stream);
   writer.ChannelDescription(mkrec::ConfigurationBuilder("DVR")
@@ -49,7 +52,7 @@ Bytes TwoChannelRecording(std::vector<std::uint64_t>* secondAt = nullptr) {
                                 .bytes());
   for (int second = 0; second < kSeconds; ++second) {
     if (secondAt) secondAt->push_back(writer.Position());
-    writer.IndexPosition(kStart + second);
+    writer.IndexPosition(kStart + second + (second >= pausedAt ? pause : 0));
     writer.DataPacket(8, Pcm(0, second));
     writer.DataPacket(9, Pcm(1, second));
   }
@@ -316,6 +319,23 @@ TEST_F(VeskPlayAudioTest, GivenChannelAndMuteWinOverTheSavedOnes) {
   EXPECT_NE(unwritable.err.find("Not a directory"), std::string::npos) << unwritable.err;
 
   ExpectOneLineFailure(RunPlayer(dir_, {"--headless", "--audio-channel", "2", recording_}), "audio channel 2 of 2");
+}
+
+// A recorder that paused for a month: the export's sound resumes a month
+// later, where filling the month with silence would never end.
+TEST_F(VeskPlayAudioTest, AnExportLeavesARecordersPauseAsAGap) {
+#ifndef VESK_PLAY_EXPORTS
+  GTEST_SKIP() << "vesk-play is built without FFmpeg's libraries";
+#endif
+  constexpr std::uint32_t kMonth = 30 * 24 * 3600;
+  const Bytes bytes = TwoChannelRecording(nullptr, 3, kMonth);
+  std::ofstream(recording_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::string mkv = dir_.File("paused.mkv");
+  const Outcome run = RunPlayer(dir_, {"--headless", "--export", mkv, recording_});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string duration =
+      capture::testing::RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + mkv + "'");
+  EXPECT_NEAR(std::atof(duration.c_str()), kMonth + kSeconds, 1.0) << duration;
 }
 
 // An output never replaces the recording, nor a file the user did not give up.
