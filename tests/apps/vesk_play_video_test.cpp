@@ -9,10 +9,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
-#include <sstream>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -223,7 +223,6 @@ TEST_F(VeskPlayVideoTest, VideoOutHoldsEveryPictureAndTheSnapshotTheLast) {
   ExpectRead(avi, kGridPictures);
 }
 
-
 // The first picture of a recording only opens its file.
 TEST_F(VeskPlayVideoTest, RecordingOfFivePicturesHoldsFour) {
   const Outcome run = Play({"--record", dir_.File("rec"), "--frames", "5"});
@@ -300,12 +299,6 @@ TEST_F(VeskPlayVideoTest, GivenSwitchesWinOverTheSavedOnesWhichFillInTheRest) {
       << listed.out;
   EXPECT_NE(listed.out.find("bShowACTIV: 1\n"), std::string::npos) << listed.out;
 }
-
-}  // namespace
-}  // namespace vesk::play
-
-namespace vesk::play {
-namespace {
 
 // ffprobe's view of an export: "video h264 59" per stream (kind, codec,
 // decoded frames) and the file's duration in seconds.
