@@ -48,9 +48,6 @@ ComPtr<ExportVideoSink> ExportVideoSink::Create(std::shared_ptr<ExportFile> file
   return sink;
 }
 
-ExportVideoSink::ExportVideoSink(std::shared_ptr<ExportFile> file, SecondClock clock)
-    : file_(std::move(file)), clock_(std::move(clock)) {}
-
 HRESULT ExportVideoSink::CheckMediaType(const AM_MEDIA_TYPE& type) {
   return ReadPictureSize(type) ? S_OK : S_FALSE;
 }
@@ -103,9 +100,6 @@ ComPtr<ExportAudioSink> ExportAudioSink::Create(std::shared_ptr<ExportFile> file
   sink.Attach(new ExportAudioSink(std::move(file), std::move(clock)));
   return sink;
 }
-
-ExportAudioSink::ExportAudioSink(std::shared_ptr<ExportFile> file, SecondClock clock)
-    : file_(std::move(file)), clock_(std::move(clock)) {}
 
 HRESULT ExportAudioSink::CheckMediaType(const AM_MEDIA_TYPE& type) {
   return ReadSoundFormat(type) ? S_OK : S_FALSE;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "apps/export/export_file.h"
@@ -24,12 +25,21 @@ namespace vesk::exporting {
 // from the export's start.
 using SecondClock = std::function<std::int64_t()>;
 
-class ExportVideoSink final : public host::SinkFilter {
+// What both sinks share: the file they feed and the clock they ask.
+class ExportSink : public host::SinkFilter {
+ protected:
+  ExportSink(std::shared_ptr<ExportFile> file, SecondClock clock) : file_(std::move(file)), clock_(std::move(clock)) {}
+
+  const std::shared_ptr<ExportFile> file_;
+  const SecondClock clock_;
+};
+
+class ExportVideoSink final : public ExportSink {
  public:
   static ComPtr<ExportVideoSink> Create(std::shared_ptr<ExportFile> file, SecondClock clock);
 
  private:
-  ExportVideoSink(std::shared_ptr<ExportFile> file, SecondClock clock);
+  using ExportSink::ExportSink;
 
   HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
   void OnConnected(const AM_MEDIA_TYPE& type) override;
@@ -40,8 +50,6 @@ class ExportVideoSink final : public host::SinkFilter {
   // Writes the pictures held, spread over their second.
   HRESULT Flush();
 
-  const std::shared_ptr<ExportFile> file_;
-  const SecondClock clock_;
   // Used by the streaming hooks only, which the stream lock serialises.
   std::optional<PictureSize> size_;
   std::int64_t second_ = 0;                      // of the pictures held
@@ -50,19 +58,17 @@ class ExportVideoSink final : public host::SinkFilter {
   std::size_t heldCount_ = 0;
 };
 
-class ExportAudioSink final : public host::SinkFilter {
+class ExportAudioSink final : public ExportSink {
  public:
   static ComPtr<ExportAudioSink> Create(std::shared_ptr<ExportFile> file, SecondClock clock);
 
  private:
-  ExportAudioSink(std::shared_ptr<ExportFile> file, SecondClock clock);
+  using ExportSink::ExportSink;
 
   HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
   void OnConnected(const AM_MEDIA_TYPE& type) override;
   HRESULT OnReceive(IMediaSample& sample) override;
 
-  const std::shared_ptr<ExportFile> file_;
-  const SecondClock clock_;
   // Used by the streaming hooks only.
   std::optional<SoundFormat> connected_;
   std::optional<SoundFormat> written_;  // the file's: sound of another format is left out
