@@ -71,6 +71,12 @@ HRESULT AviWriterSink::OnReceive(IMediaSample& sample) {
   }
   BYTE* data = nullptr;
   if (HRESULT got = sample.GetPointer(&data); FAILED(got)) return got;
+  if (written_->bits_per_pixel == 32) {
+    // The sample stays as the module left it: its buffer is the module's picture.
+    opaque_.assign(data, data + bytes);
+    for (std::size_t alpha = 3; alpha < opaque_.size(); alpha += 4) opaque_[alpha] = 0xFF;
+    data = opaque_.data();
+  }
   const HRESULT result = writer_.Write(data, static_cast<std::uint32_t>(bytes));
   if (result == kAviFileLimitReached) {
     // The writer has finished the file with the pictures before this one.

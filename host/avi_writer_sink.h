@@ -1,5 +1,7 @@
 // AviWriterSink: writes every RGB32 or RGB24 picture it receives as one frame
-// of an uncompressed AVI file.
+// of an uncompressed AVI file. RGB32 pictures are written with 255 in each
+// pixel's fourth byte, which the module leaves 0: readers take that byte for
+// alpha, and would see fully transparent pictures.
 //
 // As with the other file writers, the file is opened at the first picture, with
 // the picture format of the connection at that time, and finished (indexed and
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "host/sink_filter.h"
 #include "vesk/avi_writer.h"
@@ -76,6 +79,7 @@ class AviWriterSink final : public SinkFilter {
   std::optional<PictureFormat> connected_;
   std::optional<PictureFormat> written_;  // the file's format while it is being written
   AviWriter writer_;
+  std::vector<BYTE> opaque_;  // the RGB32 picture being written, made opaque
   bool finished_ = false;
 };
 

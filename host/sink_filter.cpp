@@ -179,6 +179,15 @@ HRESULT SinkFilter::Connected(const AM_MEDIA_TYPE& type) {
 }
 
 HRESULT SinkFilter::Receive(IMediaSample& sample) {
+  // Outside the stream lock, as the listener: the gate may ask the producer's filter.
+  bool admitted = true;
+  if (sampleGate_) {
+    const HRESULT asked = Guarded([&] {
+      admitted = sampleGate_(sample);
+      return S_OK;
+    });
+    if (FAILED(asked) || !admitted) return asked;
+  }
   HRESULT result;
   {
     std::lock_guard stream(stream_mutex_);

@@ -55,6 +55,11 @@ class SinkFilter : public IBaseFilter {
   // shows in time for the following one. Set it while the filter is stopped.
   void SetSampleListener(std::function<void()> listener) { sampleListener_ = std::move(listener); }
 
+  // Asked on the streaming thread before the sink takes each sample; a sample
+  // it refuses is dropped, as a host drops what lies outside the part of a
+  // stream it plays. The gate may change the sample. Set it while stopped.
+  void SetSampleGate(std::function<bool(IMediaSample&)> gate) { sampleGate_ = std::move(gate); }
+
   // How the sink keeps a sample inside Receive once it has taken it, as
   // renderers do. kWhilePaused: while the filter is paused, as a renderer
   // showing its first picture does, until it runs. kUntilReleased: every
@@ -122,6 +127,7 @@ class SinkFilter : public IBaseFilter {
   // Held across each streaming hook: serialises them with one another and with OnStop.
   std::mutex stream_mutex_;
   std::function<void()> sampleListener_;
+  std::function<bool(IMediaSample&)> sampleGate_;
 };
 
 }  // namespace vesk::host

@@ -27,7 +27,12 @@ const char* const kPlayUsage =
     "  --audio-out FILE.wav  write the audio the \"Audio\" pin delivers\n"
     "  --audio-channel all|N play every audio channel, or the N-th (from 0)\n"
     "  --mute, --no-mute     deliver silence instead of the sound, or the sound\n"
-    "  --seek SECONDS        start that far into a recording file\n"
+    "  --from TIME, --to TIME\n"
+    "                        play only this part of a recording file, in every output;\n"
+    "                        TIME is seconds (75.5), [HH:]MM:SS[.fff] (01:15.5) into it,\n"
+    "                        or its clock time (\"2026-12-05 12:00:05\", UTC). The\n"
+    "                        recording keeps whole seconds: the range plays each second\n"
+    "                        it touches. --seek TIME is --from TIME\n"
     "  --timeout SECONDS     give up on a live recorder that sends nothing for that long\n"
     "                        (default 30)\n"
     "  --trace               print the module's trace lines to stderr\n"
@@ -35,6 +40,10 @@ const char* const kPlayUsage =
     "\n"
     "Pictures (the \"VideoOutput0\" pin: all cameras in a 2x2 grid, or one enlarged):\n"
     "  --video-out FILE.avi  write the pictures as an uncompressed AVI file\n"
+    "  --export FILE.mp4|FILE.mkv\n"
+    "                        write the pictures (as shown: cameras, texts, adjustments)\n"
+    "                        as H.264 (MPEG-4 Part 2 where libavcodec lacks it) and the\n"
+    "                        sound of the audio channel as AAC, at the recording's times\n"
     "  --camera all|0..3     show every camera, or that one alone\n"
     "  --show LIST|none      draw these texts and no others: a comma list of time, fps,\n"
     "                        bps, activity\n"
@@ -82,6 +91,7 @@ std::optional<PictureText> ParsePictureText(const std::string& word) {
 
 std::string PlayOptions::VideoOption() const {
   if (!videoOut.empty()) return "--video-out";
+  if (!exportPath.empty()) return "--export";
   if (camera) return "--camera";
   if (show) return "--show";
   if (brightness) return "--brightness";
@@ -99,7 +109,7 @@ bool PlayOptions::GivesSettings() const {
 
 std::vector<std::string> PlayOptions::OutputFiles() const {
   std::vector<std::string> files;
-  for (const std::string* file : {&audioOut, &videoOut})
+  for (const std::string* file : {&audioOut, &videoOut, &exportPath})
     if (!file->empty()) files.push_back(*file);
   return files;
 }
@@ -167,17 +177,23 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       } else {
         return fail("--audio-channel takes 'all' or a channel index from 0");
       }
-    } else if (arg == "--seek") {
-      const char* seconds = value(i);
-      double number = 0;
-      if (!seconds || !ParseNumber(seconds, &number) || number < 0 || number > 4e9)
-        return fail("--seek takes a number of seconds");
-      options.seekSeconds = number;
+    } else if (arg == "--from" || arg == "--seek" || arg == "--to") {
+      const char* text = value(i);
+      std::optional<GivenTime> time = text ? ParseGivenTime(text) : std::nullopt;
+      if (!time) {
+        return fail(arg + " takes seconds (75.5), [HH:]MM:SS[.fff] or a time \"YYYY-MM-DD HH:MM:SS\"" +
+                    (text ? std::string(", not '") + text + "'" : std::string()));
+      }
+      (arg == "--to" ? options.to : options.from) = std::move(time);
     } else if (arg == "--timeout") {
       long long seconds = 0;
       if (!ParseInteger(value(i), 1, 24 * 3600, &seconds))
         return fail("--timeout takes a whole number of seconds from 1");
       options.timeoutSeconds = static_cast<int>(seconds);
+    } else if (arg == "--export") {
+      const char* file = value(i);
+      if (!file || *file == '\0') return fail("--export needs a file name ending in .mp4 or .mkv");
+      options.exportPath = file;
     } else if (arg == "--video-out") {
       const char* file = value(i);
       if (!file || *file == '\0') return fail("--video-out needs a file name");
@@ -234,6 +250,8 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
   }
   if (!options.recordPrefix.empty() && options.recordFrames == 0) return fail("--record needs --frames N");
   if (options.recordPrefix.empty() && options.recordFrames != 0) return fail("--frames needs --record PREFIX");
+  if (!options.exportPath.empty() && (!options.videoOut.empty() || !options.audioOut.empty()))
+    return fail("--export takes the pictures and the sound: give it without --video-out and --audio-out");
   if (options.version) return options;
   if (options.location.empty()) return fail("no recording given (try --help)");
   return options;

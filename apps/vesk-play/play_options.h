@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/vesk-play/time_range.h"
 #include "cli/output_files.h"
 
 namespace vesk::play {
@@ -27,10 +28,12 @@ struct PlayOptions {
   std::optional<bool> mute;  // --mute or --no-mute; the saved setting otherwise
   std::string audioOut;              // a WAV file for the audio pin's samples
   std::optional<long> audioChannel;  // -1: every channel
-  std::optional<double> seekSeconds;
+  std::optional<GivenTime> from;  // --from, or its old name --seek
+  std::optional<GivenTime> to;
   int timeoutSeconds = 30;  // a live recorder silent this long ends the run
 
   std::string videoOut;        // an AVI file for the video pin's pictures
+  std::string exportPath;      // an MP4 or Matroska file for the pictures and the sound
   std::optional<long> camera;  // -1: all cameras
   cli::Overwrite overwrite = cli::Overwrite::kAsk;
 

@@ -113,6 +113,7 @@ Player::~Player() {
   videoSink_.Reset();
   aviWriter_.Reset();
   videoCounter_.Reset();
+  export_.reset();  // its clock holds the filter
   graph_.Reset();
 }
 
@@ -133,8 +134,38 @@ HRESULT Player::BuildGraph(std::string* error) {
   }
   // A live recorder sends its configuration only once it streams.
   if ((options_.info || options_.configReport) && !path_.empty()) return S_OK;
+  ComPtr<IMediaSeeking> seeking;
+  const bool seekable = SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking));
+  if ((options_.from || options_.to) && !seekable) {
+    *error = "a live recorder cannot be positioned (--from, --to)";
+    return E_FAIL;
+  }
+  std::optional<SecondRange> range;
+  if (seekable) {
+    range = ResolveRange(options_.from, options_.to, static_cast<std::uint32_t>(settings_->GetStartTime()),
+                         static_cast<std::uint32_t>(settings_->GetEndTime()), options_.location, error);
+    if (!range) return E_INVALIDARG;
+    if (range->end) rangeEnd_.emplace(seeking, *range->end);
+  }
+  if (!options_.exportPath.empty()) {
+    if (!seekable) {
+      *error = "--export needs a recording file: a live recorder's times are not known";
+      return E_FAIL;
+    }
+    // The filter's position is that of the last index position read, on the
+    // thread that delivers the samples after it.
+    const LONGLONG origin = LONGLONG{range->first} * kUnitsPerSecond;
+    export_ = ExportOutput::Create(options_.exportPath, [seeking, origin]() -> std::int64_t {
+      LONGLONG position = 0;
+      seeking->GetCurrentPosition(&position);
+      return position > origin ? (position - origin) / kUnitsPerSecond : 0;
+    }, error);
+    if (!export_) return E_INVALIDARG;
+  }
 
-  if (options_.audioOut.empty()) {
+  if (export_) {
+    audioSink_ = ComPtr<host::SinkFilter>(&export_->AudioSink());
+  } else if (options_.audioOut.empty()) {
     audioCounter_ = host::CountingSink::Create();
     audioSink_ = audioCounter_;
   } else {
@@ -145,6 +176,7 @@ HRESULT Player::BuildGraph(std::string* error) {
     NoteSample();
     RestoreGivenSettings(false);
   });
+  if (rangeEnd_) audioSink_->SetSampleGate([this](IMediaSample&) { return rangeEnd_->Admit(); });
   hr = Connect(u"Audio", *audioSink_, u"Audio sink");
   if (FAILED(hr)) {
     *error = "the audio output could not be connected";
@@ -153,19 +185,13 @@ HRESULT Player::BuildGraph(std::string* error) {
   hr = ConnectVideo(error);
   if (FAILED(hr)) return hr;
   if (!ApplySettings(error)) return E_FAIL;
-  ComPtr<IMediaSeeking> seeking;
-  const bool seekable = SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking));
-  if (options_.seekSeconds && !seekable) {
-    *error = "a live recorder cannot be positioned";
-    return E_FAIL;
-  }
   // Every channel description the filter reads puts the saved settings back,
   // and the first sample after it is made under them. A file is therefore
   // played from its first index position, past the description it took in
   // when it was loaded, so that what was given here holds from the first
   // sample on.
-  if (options_.seekSeconds || (seekable && options_.GivesSettings())) {
-    LONGLONG target = static_cast<LONGLONG>(options_.seekSeconds.value_or(0) * kUnitsPerSecond);
+  if (options_.from || (seekable && options_.GivesSettings())) {
+    LONGLONG target = LONGLONG{range->first} * kUnitsPerSecond;
     seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   }
   return S_OK;
@@ -187,7 +213,9 @@ HRESULT Player::ConnectVideo(std::string* error) {
     *error = option + " needs pictures, and this playback module has no video output";
     return VFW_E_NOT_FOUND;
   }
-  if (options_.videoOut.empty()) {
+  if (export_) {
+    videoSink_ = ComPtr<host::SinkFilter>(&export_->VideoSink());
+  } else if (options_.videoOut.empty()) {
     // Pictures are made even when nobody looks at them: snapshots and recordings are taken from them.
     videoCounter_ = host::CountingSink::Create();
     videoSink_ = videoCounter_;
@@ -199,6 +227,7 @@ HRESULT Player::ConnectVideo(std::string* error) {
     NoteSample();
     RestoreGivenSettings(true);
   });
+  if (rangeEnd_) videoSink_->SetSampleGate([this](IMediaSample& picture) { return AdmitPicture(picture); });
   const HRESULT hr = Connect(kVideoPin, *videoSink_, u"Video sink");
   if (FAILED(hr)) *error = "the video output could not be connected";
   return hr;
@@ -262,6 +291,28 @@ void Player::RestoreGivenSettings(bool picture) {
   if (picture) firstPictureSeen_ = true;
   const HRESULT result = given_->Restore(*settings_, first);
   if (FAILED(result)) restoreResult_.store(result);
+}
+
+// The snapshot is the module's last picture, and the module has made the
+// picture past the end of the range before the range closes on it. So the last
+// picture in range is kept, and put back into the module's buffer (the
+// sample's) for the snapshot, which is taken at once: the pictures after it
+// would draw their texts over it.
+bool Player::AdmitPicture(IMediaSample& picture) {
+  const bool keep = !options_.snapshotPrefix.empty();
+  BYTE* data = nullptr;
+  const LONG length = picture.GetActualDataLength() > 0 ? picture.GetActualDataLength() : picture.GetSize();
+  if (rangeEnd_->Admit()) {
+    if (keep && SUCCEEDED(picture.GetPointer(&data))) lastPicture_.assign(data, data + length);
+    return true;
+  }
+  if (keep && !lastPicture_.empty() && SUCCEEDED(picture.GetPointer(&data)) &&
+      lastPicture_.size() == static_cast<std::size_t>(length)) {
+    std::copy(lastPicture_.begin(), lastPicture_.end(), data);
+    lastPicture_.clear();
+    rangeSnapshotResult_.store(settings_->SaveSnapshot(options_.snapshotPrefix.c_str()));
+  }
+  return false;
 }
 
 bool Player::ReceiveConfiguration(const std::atomic<int>& interrupted, std::string* error) {
@@ -372,6 +423,7 @@ void Player::ShowProgress(bool final) {
   if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking)) && SUCCEEDED(seeking->GetCurrentPosition(&position)) &&
       SUCCEEDED(seeking->GetDuration(&duration)))
     line += ": " + Clock(position) + " of " + Clock(duration);
+  if (export_) line += ", " + std::to_string(export_->Pictures()) + " pictures exported";
   if (recordings_ && recording_.LastPicture() > 0) {
     line += recording_.Ended() ? ", recording ended"
                                : ", recording picture " + std::to_string(recording_.LastPicture());
@@ -423,7 +475,7 @@ bool Player::PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::s
   const auto started = std::chrono::steady_clock::now();
   bool selected = CallSucceeded("a setting given", given_->Restore(*settings_, true), error);
   while (selected && !graph_->WaitForCompletion(std::chrono::milliseconds(250))) {
-    if (interrupted) break;
+    if (interrupted || (rangeEnd_ && rangeEnd_->Reached())) break;
     if (Silent()) {
       *silent = true;
       break;
@@ -433,12 +485,16 @@ bool Player::PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::s
   }
   if (progressShown_) ShowProgress(true);
   if (!selected) return false;
-  // The last picture lives in the video pin's samples, which go when the graph stops.
-  return options_.snapshotPrefix.empty() ||
-         CallSucceeded("SaveSnapshot", settings_->SaveSnapshot(options_.snapshotPrefix.c_str()), error);
+  // The last picture lives in the video pin's samples, which go when the graph
+  // stops. A range that ended has taken its snapshot, if it had a picture.
+  if (options_.snapshotPrefix.empty()) return true;
+  if (rangeEnd_ && rangeEnd_->Reached()) return CallSucceeded("SaveSnapshot", rangeSnapshotResult_.load(), error);
+  return CallSucceeded("SaveSnapshot", settings_->SaveSnapshot(options_.snapshotPrefix.c_str()), error);
 }
 
 bool Player::ReportFiles(std::string* error) {
+  std::string exported;
+  if (export_ && !export_->Finish(options_.location, &exported, error)) return false;
   if (wavWriter_ && FAILED(wavWriter_->Status())) {
     *error = options_.audioOut + ": cannot be written";
     return false;
@@ -482,13 +538,14 @@ bool Player::ReportFiles(std::string* error) {
                 static_cast<long>(std::abs(aviWriter_->Height())),
                 aviWriter_->LimitReached() ? " (the file reached its size limit; later pictures left out)" : "");
   }
+  if (export_) std::printf("vesk-play: %s\n", exported.c_str());
   if (snapshots_) std::printf("vesk-play: snapshot written to %s\n", snapshot.c_str());
   if (recordings_) {
     std::printf("vesk-play: %s: %lu pictures in %s\n",
                 recording_.Ended() ? "recording ended" : "the stream ended before the recording did",
                 recording_.PicturesWritten(), recording.c_str());
   }
-  if (!wavWriter_ && !aviWriter_ && !snapshots_ && !recordings_) std::printf("vesk-play: %s\n", PlayedSummary().c_str());
+  if (!wavWriter_ && !aviWriter_ && !export_ && !snapshots_ && !recordings_) std::printf("vesk-play: %s\n", PlayedSummary().c_str());
   return true;
 }
 

@@ -7,9 +7,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "apps/vesk-play/export_output.h"
 #include "apps/vesk-play/given_settings.h"
 #include "apps/vesk-play/play_options.h"
+#include "apps/vesk-play/range_end.h"
 #include "apps/vesk-play/recording_progress.h"
 #include "apps/vesk-play/stamped_files.h"
 #include "host/avi_writer_sink.h"
@@ -58,6 +61,8 @@ class Player {
   bool SaveSettings(std::string* error);
   // Runs on the streaming thread, after each sample.
   void RestoreGivenSettings(bool picture);
+  // Runs on the streaming thread, before the video sink takes a picture.
+  bool AdmitPicture(IMediaSample& picture);
   // Sets `silent` when a live recorder sent nothing for the time-out.
   bool PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::string* error);
   // Runs on the streaming thread, after each sample.
@@ -82,6 +87,7 @@ class Player {
   ComPtr<host::CountingSink> audioCounter_;  // the audio sink otherwise
   ComPtr<host::SinkFilter> videoSink_;       // none when the module has no video output
   ComPtr<host::AviWriterSink> aviWriter_;    // the video sink when an AVI file is asked for
+  std::unique_ptr<ExportOutput> export_;      // both sinks when --export is given
   ComPtr<host::CountingSink> videoCounter_;  // the video sink otherwise
   LONGLONG startPosition_ = 0;
   // The module calls it until it is taken back, which the destructor does.
@@ -94,6 +100,9 @@ class Player {
   // A refusal met by RestoreGivenSettings, for the playing thread to report.
   std::atomic<HRESULT> restoreResult_{S_OK};
   bool firstPictureSeen_ = false;  // streaming thread only
+  std::optional<RangeEnd> rangeEnd_;  // when --to is given
+  std::vector<BYTE> lastPicture_;      // streaming thread only: the last picture in range
+  std::atomic<HRESULT> rangeSnapshotResult_{S_OK};  // of the snapshot taken where the range ended
   std::atomic<std::chrono::steady_clock::rep> lastSample_{0};  // when the last sample came
 };
 

@@ -10,12 +10,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "input/stream_format.h"
 #include "mkrec/recording_composer.h"
 #include "mkrec/stream_writer.h"
 #include "player_process.h"
+#include "riff_file.h"
 #include "test_http_server.h"
 
 namespace vesk::play {
@@ -37,8 +39,10 @@ Bytes Pcm(int channel, int second) {
   return bytes;
 }
 
-// The recording's bytes; secondAt[n] is where the index position of second n begins.
-Bytes TwoChannelRecording(std::vector<std::uint64_t>* secondAt = nullptr) {
+// The recording's bytes; secondAt[n] is where the index position of second n
+// begins. From second `pausedAt` on, the recorder's clock is `pause` seconds later.
+Bytes TwoChannelRecording(std::vector<std::uint64_t>* secondAt = nullptr, int pausedAt = kSeconds,
+                          std::uint32_t pause = 0) {
   mkrec::VectorSink stream;
   mkrec::StreamWriter writer(stream);
   writer.ChannelDescription(mkrec::ConfigurationBuilder("DVR")
@@ -48,7 +52,7 @@ Bytes TwoChannelRecording(std::vector<std::uint64_t>* secondAt = nullptr) {
                                 .bytes());
   for (int second = 0; second < kSeconds; ++second) {
     if (secondAt) secondAt->push_back(writer.Position());
-    writer.IndexPosition(kStart + second);
+    writer.IndexPosition(kStart + second + (second >= pausedAt ? pause : 0));
     writer.DataPacket(8, Pcm(0, second));
     writer.DataPacket(9, Pcm(1, second));
   }
@@ -60,9 +64,9 @@ void WriteTwoChannelRecording(const std::string& path) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-Bytes Expected(int fromSecond, std::vector<int> channels) {
+Bytes Expected(int fromSecond, std::vector<int> channels, int toSecond = kSeconds) {
   Bytes bytes;
-  for (int second = fromSecond; second < kSeconds; ++second) {
+  for (int second = fromSecond; second < toSecond; ++second) {
     for (int channel : channels) {
       const Bytes pcm = Pcm(channel, second);
       bytes.insert(bytes.end(), pcm.begin(), pcm.end());
@@ -270,11 +274,28 @@ TEST_F(VeskPlayAudioTest, WritesTheActiveChannelUnchanged) {
   EXPECT_EQ(Play({"--audio-channel", "all"}).data, Expected(0, {0, 1}));
 }
 
-TEST_F(VeskPlayAudioTest, MuteKeepsTheLengthAndSeekStartsAtTheIndexEntry) {
+// A range plays every whole second it touches: the recording's index keeps
+// whole seconds.
+TEST_F(VeskPlayAudioTest, MuteKeepsTheLengthAndARangePlaysTheSecondsItTouches) {
   EXPECT_EQ(Play({"--mute", "--audio-channel", "1"}).data, Bytes(Expected(0, {1}).size(), 0));
-  // 3.7 seconds in: the index position of second 3 is the one at or before.
   EXPECT_EQ(Play({"--seek", "3.7"}).data, Expected(3, {0}));
   EXPECT_EQ(Play({"--seek", "0", "--audio-channel", "all"}).data, Expected(0, {0, 1}));
+  EXPECT_EQ(Play({"--from", "00:00:01.5", "--to", "4.2"}).data, Expected(1, {0}, 5));
+  EXPECT_EQ(Play({"--from", "2026-12-05 12:00:03", "--to", "0:04"}).data, Expected(2, {0}, 4));
+  EXPECT_EQ(Play({"--to", "99:00:00"}).data, Expected(0, {0}));
+
+  // --seek nan once reached a float-to-integer cast whose result is undefined.
+  for (const auto& [option, from, to] : {std::tuple{"--seek", "nan", ""}, {"--from", "inf", "1"}, {"--from", "1e3", "1"},
+                                         {"--from", "-1", "1"}, {"--from", "1", "0:60"}, {"--from", "6", "7"},
+                                         {"--from", "2026-12-05 12:00:00", "2"}, {"--from", "3", "3"}}) {
+    std::vector<std::string> args = {"--headless", option, from, recording_};
+    if (*to) args.insert(args.end() - 1, {"--to", to});
+    const Outcome refused = RunPlayer(dir_, args);
+    ExpectOneLineFailure(refused, std::string(option) + " " + from + " --to " + to);
+    if (std::string(from) == "6") {
+      EXPECT_NE(refused.err.find("runs 00:00:06, from 2026-12-05 12:00:01"), std::string::npos) << refused.err;
+    }
+  }
 }
 
 // The saved audio channel and mute give way to those given, and a reset
@@ -298,6 +319,23 @@ TEST_F(VeskPlayAudioTest, GivenChannelAndMuteWinOverTheSavedOnes) {
   EXPECT_NE(unwritable.err.find("Not a directory"), std::string::npos) << unwritable.err;
 
   ExpectOneLineFailure(RunPlayer(dir_, {"--headless", "--audio-channel", "2", recording_}), "audio channel 2 of 2");
+}
+
+// A recorder that paused for a month: the export's sound resumes a month
+// later, where filling the month with silence would never end.
+TEST_F(VeskPlayAudioTest, AnExportLeavesARecordersPauseAsAGap) {
+#ifndef VESK_PLAY_EXPORTS
+  GTEST_SKIP() << "vesk-play is built without FFmpeg's libraries";
+#endif
+  constexpr std::uint32_t kMonth = 30 * 24 * 3600;
+  const Bytes bytes = TwoChannelRecording(nullptr, 3, kMonth);
+  std::ofstream(recording_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::string mkv = dir_.File("paused.mkv");
+  const Outcome run = RunPlayer(dir_, {"--headless", "--export", mkv, recording_});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string duration =
+      capture::testing::RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + mkv + "'");
+  EXPECT_NEAR(std::atof(duration.c_str()), kMonth + kSeconds, 1.0) << duration;
 }
 
 // An output never replaces the recording, nor a file the user did not give up.

@@ -6,10 +6,13 @@
 
 #include <csignal>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -118,6 +121,27 @@ void ExpectRead(const std::string& path, std::uint32_t frames) {
   EXPECT_EQ(fields["nb_read_frames"], std::to_string(frames));
 }
 
+// The BMP holds the AVI's last picture.
+void ExpectSnapshotIsLastPicture(const std::string& bmp, const std::string& avi) {
+  const Bytes file = ReadFile(bmp);
+  ASSERT_EQ(file.size(), 54 + kPictureBytes);
+  EXPECT_EQ(file[0], 'B');
+  EXPECT_EQ(file[1], 'M');
+  EXPECT_EQ(Le32(file, 18), static_cast<std::uint32_t>(kWidth));
+  EXPECT_EQ(Le32(file, 22), static_cast<std::uint32_t>(kHeight));
+  EXPECT_EQ(Le16(file, 28), 32);
+  // The AVI's pixels are opaque, and tools read them so; the module's own
+  // snapshot keeps its fourth bytes 0.
+  Bytes picture = LastFrame(ParseAvi(avi));
+  std::size_t transparent = 0;
+  for (std::size_t alpha = 3; alpha < picture.size(); alpha += 4) {
+    transparent += picture[alpha] != 0xFF;
+    picture[alpha] = 0;
+  }
+  EXPECT_EQ(transparent, 0u);
+  EXPECT_EQ(Bytes(file.begin() + 54, file.end()), picture);
+}
+
 class VeskPlayVideoTest : public ::testing::Test {
  protected:
   void SetUp() override { WriteRecording(recording_, {0, 1, 2, 3}); }
@@ -182,21 +206,20 @@ TEST_F(VeskPlayVideoTest, AdjustmentsAndTextsReachThePictures) {
   EXPECT_NE(LastPicture({"--sharpness", "3", "--smooth", "100"}), LastPicture({}));
 }
 
-// The snapshot is the last picture the pin delivered, as a bottom-up 32-bit BMP.
+// The snapshot is the last picture the pin delivered, as a bottom-up 32-bit
+// BMP; a range ends both where it ends.
 TEST_F(VeskPlayVideoTest, VideoOutHoldsEveryPictureAndTheSnapshotTheLast) {
+  const std::string ranged = dir_.File("ranged.avi");
+  const Outcome second = Play({"--video-out", ranged, "--snapshot", dir_.File("second"), "--from", "1", "--to", "2"});
+  ExpectSnapshotIsLastPicture(NamedFile(second.out, "snapshot written to "), ranged);
+  EXPECT_EQ(ParseAvi(ranged).frames.size(), 4u * kFramesPerSecond - 1);
+
   const std::string avi = dir_.File("grid.avi");
   const Outcome run = Play({"--video-out", avi, "--snapshot", dir_.File("snap")});
   EXPECT_NE(run.out.find("video written to " + avi), std::string::npos) << run.out;
   const std::string bmp = NamedFile(run.out, "snapshot written to ");
   ASSERT_EQ(bmp.rfind(dir_.File("snap_"), 0), 0u) << run.out;
-  const Bytes file = ReadFile(bmp);
-  ASSERT_EQ(file.size(), 54 + kPictureBytes);
-  EXPECT_EQ(file[0], 'B');
-  EXPECT_EQ(file[1], 'M');
-  EXPECT_EQ(Le32(file, 18), static_cast<std::uint32_t>(kWidth));
-  EXPECT_EQ(Le32(file, 22), static_cast<std::uint32_t>(kHeight));
-  EXPECT_EQ(Le16(file, 28), 32);
-  EXPECT_EQ(Bytes(file.begin() + 54, file.end()), LastFrame(ParseAvi(avi)));
+  ExpectSnapshotIsLastPicture(bmp, avi);
   ExpectRead(avi, kGridPictures);
 }
 
@@ -275,6 +298,106 @@ TEST_F(VeskPlayVideoTest, GivenSwitchesWinOverTheSavedOnesWhichFillInTheRest) {
   EXPECT_EQ(listed.out.rfind("Settings store: " + dir_.File("config") + "/vesk/registry.reg\n", 0), 0u)
       << listed.out;
   EXPECT_NE(listed.out.find("bShowACTIV: 1\n"), std::string::npos) << listed.out;
+}
+
+// ffprobe's view of an export: "video h264 59" per stream (kind, codec,
+// decoded frames) and the file's duration in seconds.
+struct Probe {
+  std::vector<std::string> streams;
+  double seconds = 0;
+};
+
+Probe ProbeExport(const std::string& path) {
+  const std::string output = capture::testing::RunCommand(
+      "ffprobe -v error -count_frames -show_entries stream=codec_type,codec_name,nb_read_frames:format=duration "
+      "-of default=noprint_wrappers=1 '" + path + "'");
+  Probe probe;
+  std::map<std::string, std::string> stream;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string name = line.substr(0, line.find('=')), value = line.substr(line.find('=') + 1);
+    if (name == "duration") probe.seconds = std::atof(value.c_str());
+    stream[name] = value;
+    if (name == "nb_read_frames") {
+      probe.streams.push_back(stream["codec_type"] + " " + stream["codec_name"] + " " + value);
+      stream.clear();
+    }
+  }
+  if (probe.streams.empty()) ADD_FAILURE() << output;
+  return probe;
+}
+
+// Peak signal to noise ratio of the B, G and R bytes of two pictures of the
+// same size and row order.
+double Psnr(const Bytes& a, const Bytes& b) {
+  if (a.size() != b.size() || a.empty()) return 0;
+  double squares = 0;
+  for (std::size_t at = 0; at < a.size(); ++at)
+    if (at % 4 != 3) squares += (a[at] - b[at]) * (a[at] - b[at]);
+  const double mean = squares / static_cast<double>(a.size() / 4 * 3);
+  return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
+}
+
+// The picture an export shows from `seconds` on, rows bottom-up as the AVI's.
+Bytes ExportedPicture(const Scratch& dir, const std::string& path, double seconds) {
+  const std::string raw = dir.File("picture.raw");
+  const std::string from = std::to_string(seconds - 0.001), to = std::to_string(seconds + 0.01);
+  capture::testing::RunCommand("ffmpeg -v error -y -i '" + path + "' -vf \"select='between(t," + from + "," + to +
+                               ")',vflip\" -frames:v 1 -f rawvideo -pix_fmt bgra '" + raw + "'");
+  return ReadFile(raw);
+}
+
+TEST_F(VeskPlayVideoTest, ExportHoldsThePicturesAtTheRecordingsTimesAndTheSound) {
+#ifndef VESK_PLAY_EXPORTS
+  GTEST_SKIP() << "vesk-play is built without FFmpeg's libraries";
+#endif
+  if (!HaveFfprobe()) GTEST_SKIP() << "ffprobe and ffmpeg are not installed";
+  const std::string avi = dir_.File("all.avi"), mp4 = dir_.File("all.mp4"), mkv = dir_.File("second.MKV");
+  // The time stamp runs on the computer's clock within a second: two runs
+  // compare only without it.
+  Play({"--video-out", avi, "--show", "none"});
+  const Outcome whole = Play({"--export", mp4, "--show", "none"});
+  const Outcome second = Play({"--export", mkv, "--from", "1", "--to", "2"});
+  EXPECT_NE(whole.out.find("exported to " + mp4 + ": " + std::to_string(kGridPictures) + " pictures"),
+            std::string::npos) << whole.out;
+
+  // The first second lacks the withheld first picture; the others hold 4
+  // cameras' pictures, spread over their second.
+  const Probe all = ProbeExport(mp4);
+  EXPECT_NEAR(all.seconds, kSeconds, 0.01);
+  ASSERT_EQ(all.streams.size(), 2u);
+  const std::string codec = all.streams[0].find("mpeg4") == std::string::npos ? "h264" : "mpeg4";
+  EXPECT_EQ(all.streams[0], "video " + codec + " " + std::to_string(kGridPictures));
+  EXPECT_EQ(all.streams[1].rfind("audio aac ", 0), 0u) << all.streams[1];
+  // Where a picture's share of its second begins.
+  auto timeOf = [](int picture) {
+    const int first = 4 * kFramesPerSecond - 1;  // in second 0
+    const int perSecond = 4 * kFramesPerSecond;
+    return picture < first ? static_cast<double>(picture * 1000 / first) / 1000
+                           : 1 + (picture - first) / perSecond + ((picture - first) % perSecond) / double{perSecond};
+  };
+  const ParsedAvi pictures = ParseAvi(avi);
+  ASSERT_EQ(pictures.frames.size(), kGridPictures);
+  for (const int picture : {4, 30, 56}) {
+    EXPECT_GE(Psnr(ExportedPicture(dir_, mp4, timeOf(picture)), Frame(pictures, static_cast<std::size_t>(picture))),
+              35.0)
+        << "picture " << picture << " at " << timeOf(picture) << " s";
+  }
+
+  // Matroska counts the AAC encoder's delay (1024 samples) in, as MP4 does not.
+  const Probe one = ProbeExport(mkv);
+  EXPECT_NEAR(one.seconds, 1.0, 1024.0 / 8000);
+  ASSERT_FALSE(one.streams.empty());
+  EXPECT_EQ(one.streams[0], "video " + codec + " " + std::to_string(4 * kFramesPerSecond - 1));
+
+  for (const auto& refused : {std::vector<std::string>{"--export", dir_.File("out.avi")},
+                              std::vector<std::string>{"--export", dir_.File("missing/out.mp4")},
+                              std::vector<std::string>{"--export", mp4, "--video-out", avi}}) {
+    std::vector<std::string> args = refused;
+    args.insert(args.begin(), {"--headless", "-y"});
+    args.push_back(recording_);
+    ExpectOneLineFailure(RunPlayer(dir_, args), refused[0] + " " + refused[1]);
+  }
 }
 
 }  // namespace

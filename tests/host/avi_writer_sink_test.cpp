@@ -23,6 +23,13 @@ std::vector<BYTE> Picture(std::size_t bytes, BYTE seed) {
   return picture;
 }
 
+// An RGB32 picture as the file holds it: every pixel's fourth byte opaque,
+// whatever the picture held.
+std::vector<BYTE> Opaque(std::vector<BYTE> picture) {
+  for (std::size_t alpha = 3; alpha < picture.size(); alpha += 4) picture[alpha] = 0xFF;
+  return picture;
+}
+
 // Fills a sample of the sink's allocator with `picture` and hands it over
 // without setting its length, as the module's video pin does.
 HRESULT DeliverUnsized(IPin* input, const std::vector<BYTE>& picture) {
@@ -68,8 +75,8 @@ TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrame) {
   const ParsedAvi avi = ParseAvi(path_);
   ASSERT_EQ(avi.error, "");
   ASSERT_EQ(avi.frames.size(), 2u);
-  EXPECT_EQ(FrameData(avi, 0), sized);
-  EXPECT_EQ(FrameData(avi, 1), unsized);
+  EXPECT_EQ(FrameData(avi, 0), Opaque(sized));
+  EXPECT_EQ(FrameData(avi, 1), Opaque(unsized));
   EXPECT_EQ(sink_->Pictures(), 2);
   EXPECT_EQ(sink_->Width(), 4);
   EXPECT_EQ(sink_->Height(), 2);
@@ -118,7 +125,7 @@ TEST_F(AviWriterSinkTest, SizeLimitEndsTheFileWithThePicturesBefore) {
   const ParsedAvi avi = ParseAvi(path_);
   ASSERT_EQ(avi.error, "");
   ASSERT_EQ(avi.frames.size(), 3u);
-  EXPECT_EQ(FrameData(avi, 2), Picture(64, 2));
+  EXPECT_EQ(FrameData(avi, 2), Opaque(Picture(64, 2)));
   EXPECT_TRUE(sink_->LimitReached());
   EXPECT_EQ(sink_->Pictures(), 3);
   EXPECT_EQ(sink_->DroppedPictures(), 2);
