@@ -39,8 +39,10 @@ std::optional<double> Clock(const std::string& text) {
   }
   parts.tm_year -= 1900;
   parts.tm_mon -= 1;
+  const int day = parts.tm_mday;
+  // timegm carries a day the month lacks into the next month: such a date is refused.
   const std::time_t seconds = ::timegm(&parts);
-  if (seconds < 0 || static_cast<double>(seconds) > kLatest) return std::nullopt;
+  if (seconds < 0 || static_cast<double>(seconds) > kLatest || parts.tm_mday != day) return std::nullopt;
   return static_cast<double>(seconds);
 }
 

@@ -287,13 +287,18 @@ TEST_F(VeskPlayAudioTest, MuteKeepsTheLengthAndARangePlaysTheSecondsItTouches) {
   // --seek nan once reached a float-to-integer cast whose result is undefined.
   for (const auto& [option, from, to] : {std::tuple{"--seek", "nan", ""}, {"--from", "inf", "1"}, {"--from", "1e3", "1"},
                                          {"--from", "-1", "1"}, {"--from", "1", "0:60"}, {"--from", "6", "7"},
-                                         {"--from", "2026-12-05 12:00:00", "2"}, {"--from", "3", "3"}}) {
+                                         {"--from", "2026-12-05 12:00:00", "2"}, {"--from", "3", "3"},
+                                         {"--from", "2026-11-31 12:00:00", ""}}) {
     std::vector<std::string> args = {"--headless", option, from, recording_};
     if (*to) args.insert(args.end() - 1, {"--to", to});
     const Outcome refused = RunPlayer(dir_, args);
     ExpectOneLineFailure(refused, std::string(option) + " " + from + " --to " + to);
     if (std::string(from) == "6") {
       EXPECT_NE(refused.err.find("runs 00:00:06, from 2026-12-05 12:00:01"), std::string::npos) << refused.err;
+    }
+    // A day the month lacks is no date at all, not the next month's first.
+    if (std::string(from) == "2026-11-31 12:00:00") {
+      EXPECT_NE(refused.err.find("not '2026-11-31 12:00:00'"), std::string::npos) << refused.err;
     }
   }
 }
