@@ -24,6 +24,7 @@ void PictureView::paintEvent(QPaintEvent*) {
   const QImage image(frame.pixels.data(), frame.width, frame.height, frame.stride(), QImage::Format_RGB32);
   const QSize shown = image.size().scaled(size(), Qt::KeepAspectRatio);
   const QRect target(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.translate(target.left(), target.top() + target.height());
   painter.scale(static_cast<double>(target.width()) / frame.width, -static_cast<double>(target.height()) / frame.height);
   painter.drawImage(0, 0, image);
