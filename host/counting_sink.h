@@ -1,6 +1,6 @@
-// CountingSink: a sink for tests. It counts what arrives (samples, bytes, end
-// of stream, flushes, new segments), keeps every media type it is given, can
-// refuse types and run a check on each sample.
+// CountingSink: counts what arrives (samples, bytes, end of stream, flushes,
+// new segments) and discards it; for tests it also keeps every media type it
+// is given, can refuse types and run a check on each sample.
 #pragma once
 
 #include <chrono>

@@ -129,6 +129,8 @@ void WavWriterSink::Finish() {
     if (SUCCEEDED(result)) result = file_->Commit();
     if (FAILED(result)) Fail(result);
     file_.reset();
+    const double bytesPerSecond = static_cast<double>(written_->samples_per_second) * written_->block_align;
+    seconds_written_.store(bytesPerSecond > 0 ? data_bytes_ / bytesPerSecond : 0.0, std::memory_order_relaxed);
   }
   written_.reset();
   finished_ = true;

@@ -29,6 +29,8 @@ class WavWriterSink final : public SinkFilter {
   long DroppedSamples() const { return dropped_.load(std::memory_order_relaxed); }
   // The first file error, or S_OK.
   HRESULT Status() const { return status_.load(std::memory_order_relaxed); }
+  // How long the sound of the last file finished lasts.
+  double SecondsWritten() const { return seconds_written_.load(std::memory_order_relaxed); }
 
  private:
   static constexpr std::uint32_t kHeaderSize = 44;
@@ -63,6 +65,7 @@ class WavWriterSink final : public SinkFilter {
   const std::filesystem::path path_;
   std::atomic<long> dropped_{0};
   std::atomic<HRESULT> status_{S_OK};
+  std::atomic<double> seconds_written_{0};
 
   // Used by the streaming hooks only, which the stream lock serialises.
   std::optional<PcmFormat> connected_;

@@ -14,5 +14,5 @@ build/default/tools/vesk-mkrec --demo out/demo.vsk
 build/default/bin/vesk-play --info out/demo.vsk
 # The player names each file it writes; the snapshot's name ends in the
 # recording's time, out/demo_DDMMYY_HHMMSS.bmp.
-build/default/bin/vesk-play --headless --audio-out out/demo.wav --video-out out/demo.avi --snapshot out/demo \
+build/default/bin/vesk-play --headless -y --audio-out out/demo.wav --video-out out/demo.avi --snapshot out/demo \
   out/demo.vsk

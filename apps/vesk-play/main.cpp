@@ -7,9 +7,14 @@
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+// The signal that asked the run to stop, or 0. A second one ends the
+// program at once, as the default action does.
+std::atomic<int> interruptedBy{0};
 
-void OnInterrupt(int) { interrupted = true; }
+void OnInterrupt(int signal) {
+  interruptedBy = signal;
+  std::signal(signal, SIG_DFL);
+}
 
 int Fail(const std::string& why) {
   std::fprintf(stderr, "vesk-play: %s\n", why.c_str());
@@ -27,17 +32,29 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options) return Fail(error);
+  if (options->version) {
+    std::printf("vesk-play %s\n", VESK_VERSION);
+    return 0;
+  }
 
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   auto player = vesk::play::Player::Open(*options, &error);
   if (!player) return Fail(error);
   if (options->info || options->settings || options->configReport) {
+    if (!player->ReceiveConfiguration(interruptedBy, &error)) return Fail(error);
     if (options->info) std::fputs(player->Info().c_str(), stdout);
     if (options->configReport) std::fputs(player->ConfigReport().c_str(), stdout);
     if (options->settings) std::fputs(player->Settings().c_str(), stdout);
     return 0;
   }
-  if (player->Play(interrupted, &error) != 0) return Fail(error);
+  const int status = player->Play(interruptedBy, &error);
+  if (const int signal = interruptedBy.load()) {
+    // The files were finished when the graph stopped; the lines above say what they hold.
+    std::fprintf(stderr, "vesk-play: stopped by %s%s\n", signal == SIGINT ? "SIGINT" : "SIGTERM",
+                 status == 0 ? "; what was played is kept" : ("; " + error).c_str());
+    return 128 + signal;
+  }
+  if (status != 0) return Fail(error);
   return 0;
 }

@@ -14,14 +14,19 @@ const char* const kPlayUsage =
     "Plays a VESK recording (a file, or http://host:port/path for a live recorder).\n"
     "\n"
     "  --headless            play without a window (the only way for now)\n"
-    "  --info                print the configuration report, the time range and the duration\n"
+    "  --info                print the configuration report, every channel with its own\n"
+    "                        format, the time range and the duration\n"
     "  --config-report       print the configuration report as the property page shows it\n"
-    "  --settings            print every setting of the filter (after the options below)\n"
+    "  --settings            print where the settings are kept and every setting of the\n"
+    "                        filter (after the options below)\n"
     "  --save-settings       keep the display settings given here (camera texts, switches,\n"
     "                        audio channel, mute) for the next runs\n"
+    "  --reset-settings      go back to the settings of a first run, and keep them\n"
+    "  -y, --overwrite       replace output files that exist (they are kept otherwise)\n"
+    "  -n, --no-overwrite    refuse at once when an output file exists, without asking\n"
     "  --audio-out FILE.wav  write the audio the \"Audio\" pin delivers\n"
     "  --audio-channel all|N play every audio channel, or the N-th (from 0)\n"
-    "  --mute                deliver silence instead of the sound\n"
+    "  --mute, --no-mute     deliver silence instead of the sound, or the sound\n"
     "  --seek SECONDS        start that far into a recording file\n"
     "  --timeout SECONDS     give up on a live recorder that sends nothing for that long\n"
     "                        (default 30)\n"
@@ -31,7 +36,8 @@ const char* const kPlayUsage =
     "Pictures (the \"VideoOutput0\" pin: all cameras in a 2x2 grid, or one enlarged):\n"
     "  --video-out FILE.avi  write the pictures as an uncompressed AVI file\n"
     "  --camera all|0..3     show every camera, or that one alone\n"
-    "  --show LIST           draw texts: a comma list of time, fps, bps, activity\n"
+    "  --show LIST|none      draw these texts and no others: a comma list of time, fps,\n"
+    "                        bps, activity\n"
     "  --brightness N        -100 to 100   } each also switches brightness and\n"
     "  --contrast N          -50 to 50     } contrast on\n"
     "  --sharpness N         0 to 4        } each also switches sharpening and\n"
@@ -40,7 +46,12 @@ const char* const kPlayUsage =
     "                        (the recording's time)\n"
     "  --record PREFIX --frames N\n"
     "                        record the pictures into PREFIX_DDMMYY_HHMMSS.avi until the\n"
-    "                        N-th; the first opens the file, so it holds N-1 of them\n";
+    "                        N-th; the first opens the file, so it holds N-1 of them\n"
+    "\n"
+    "Options given here win for this run over the saved settings, also when the\n"
+    "recording's channel description comes again and the filter reloads them; what\n"
+    "is not given comes from the saved settings (see --settings for where they are).\n"
+    "  --version             print the version\n";
 
 namespace {
 
@@ -72,7 +83,7 @@ std::optional<PictureText> ParsePictureText(const std::string& word) {
 std::string PlayOptions::VideoOption() const {
   if (!videoOut.empty()) return "--video-out";
   if (camera) return "--camera";
-  if (!show.empty()) return "--show";
+  if (show) return "--show";
   if (brightness) return "--brightness";
   if (contrast) return "--contrast";
   if (sharpness) return "--sharpness";
@@ -80,6 +91,17 @@ std::string PlayOptions::VideoOption() const {
   if (!snapshotPrefix.empty()) return "--snapshot";
   if (!recordPrefix.empty()) return "--record";
   return "";
+}
+
+bool PlayOptions::GivesSettings() const {
+  return !VideoOption().empty() || audioChannel || mute || resetSettings;
+}
+
+std::vector<std::string> PlayOptions::OutputFiles() const {
+  std::vector<std::string> files;
+  for (const std::string* file : {&audioOut, &videoOut})
+    if (!file->empty()) files.push_back(*file);
+  return files;
 }
 
 std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, std::string* error) {
@@ -108,6 +130,8 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
     if (arg == "--help" || arg == "-h") {
       *help = true;
       return std::nullopt;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--headless") {
       options.headless = true;
     } else if (arg == "--info") {
@@ -116,12 +140,18 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       options.settings = true;
     } else if (arg == "--save-settings") {
       options.saveSettings = true;
+    } else if (arg == "--reset-settings") {
+      options.resetSettings = true;
+    } else if (arg == "-y" || arg == "--overwrite") {
+      options.overwrite = Overwrite::kAlways;
+    } else if (arg == "-n" || arg == "--no-overwrite") {
+      options.overwrite = Overwrite::kNever;
     } else if (arg == "--config-report") {
       options.configReport = true;
     } else if (arg == "--trace") {
       options.trace = true;
-    } else if (arg == "--mute") {
-      options.mute = true;
+    } else if (arg == "--mute" || arg == "--no-mute") {
+      options.mute = arg == "--mute";
     } else if (arg == "--audio-out") {
       const char* file = value(i);
       if (!file) return fail("--audio-out needs a file name");
@@ -164,14 +194,15 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
       }
     } else if (arg == "--show") {
       const char* list = value(i);
-      if (!list) return fail("--show takes a comma list of time, fps, bps, activity");
+      if (!list || *list == '\0') return fail("--show takes a comma list of time, fps, bps, activity, or none");
+      options.show.emplace();
+      if (std::strcmp(list, "none") == 0) continue;
       std::istringstream words(list);
       for (std::string word; std::getline(words, word, ',');) {
         const std::optional<PictureText> text = ParsePictureText(word);
-        if (!text) return fail("--show: unknown text '" + word + "' (time, fps, bps or activity)");
-        options.show.push_back(*text);
+        if (!text) return fail("--show: unknown text '" + word + "' (time, fps, bps, activity or none)");
+        options.show->push_back(*text);
       }
-      if (options.show.empty()) return fail("--show takes a comma list of time, fps, bps, activity");
     } else if (adjustment != std::end(adjustments)) {
       long long number = 0;
       if (!ParseInteger(value(i), adjustment->low, adjustment->high, &number)) {
@@ -203,6 +234,7 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
   }
   if (!options.recordPrefix.empty() && options.recordFrames == 0) return fail("--record needs --frames N");
   if (options.recordPrefix.empty() && options.recordFrames != 0) return fail("--frames needs --record PREFIX");
+  if (options.version) return options;
   if (options.location.empty()) return fail("no recording given (try --help)");
   return options;
 }

@@ -9,16 +9,22 @@ namespace vesk::play {
 
 // The texts --show draws onto the pictures.
 enum class PictureText { kTime, kFps, kBps, kActivity };
+constexpr int kPictureTextCount = 4;
+
+// What happens to an output file that exists already.
+enum class Overwrite { kAsk, kAlways, kNever };
 
 struct PlayOptions {
   std::string location;  // a recording's path, or an http:// URL
   bool headless = false;
+  bool version = false;
   bool info = false;
   bool settings = false;      // print every setting, then stop
   bool saveSettings = false;  // keep the display settings given here for next time
+  bool resetSettings = false;  // back to the first-run settings, kept for next time
   bool configReport = false;  // print the report as the property page shows it, then stop
   bool trace = false;
-  bool mute = false;
+  std::optional<bool> mute;  // --mute or --no-mute; the saved setting otherwise
   std::string audioOut;              // a WAV file for the audio pin's samples
   std::optional<long> audioChannel;  // -1: every channel
   std::optional<double> seekSeconds;
@@ -26,7 +32,10 @@ struct PlayOptions {
 
   std::string videoOut;        // an AVI file for the video pin's pictures
   std::optional<long> camera;  // -1: all cameras
-  std::vector<PictureText> show;
+  Overwrite overwrite = Overwrite::kAsk;
+
+  // The texts drawn, the others off; the saved switches when not given.
+  std::optional<std::vector<PictureText>> show;
   std::optional<long> brightness;
   std::optional<long> contrast;
   std::optional<long> sharpness;
@@ -37,9 +46,15 @@ struct PlayOptions {
 
   // An option given that needs the filter's video output ("--show"), or empty.
   std::string VideoOption() const;
+  // Whether any setting of the filter is given: a video option, the audio
+  // channel, mute, or a reset.
+  bool GivesSettings() const;
+  // The files the run is asked to write under names given here.
+  std::vector<std::string> OutputFiles() const;
 };
 
-// Parses argv; on failure `error` holds a one-line reason. `help` is set for --help.
+// Parses argv; on failure `error` holds a one-line reason. `help` is set for
+// --help, and `version` for --version.
 std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, std::string* error);
 
 extern const char* const kPlayUsage;

@@ -6,12 +6,15 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <thread>
 
-#include "apps/vesk-play/picture_settings.h"
+#include "apps/vesk-play/location.h"
+#include "apps/vesk-play/output_files.h"
 #include "apps/vesk-play/settings_call.h"
 #include "apps/vesk-play/stream_error_text.h"
-#include "host/null_sink.h"
+#include "platform/settings_store.h"
+#include "probe/recording_probe.h"
 #include "vesk/module_trace.h"
 #include "vesk/notify_target.h"
 #include "vesk/report_text.h"
@@ -48,6 +51,7 @@ constexpr const char16_t* kVideoPin = u"VideoOutput0";
 std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* error) {
   std::unique_ptr<Player> player(new Player());
   player->options_ = options;
+  player->given_.emplace(player->options_);
 
   const std::filesystem::path modulePath = host::ModuleLoader::FindInstalled();
   if (modulePath.empty()) {
@@ -62,10 +66,11 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
   }
 
   // A live recorder's failures come from the filter while it plays.
-  if (!IsUrl(options.location) && !std::filesystem::is_regular_file(options.location)) {
-    *error = options.location + ": no such file";
-    return nullptr;
-  }
+  const std::optional<Location> location = CheckLocation(options.location, error);
+  if (!location) return nullptr;
+  player->path_ = location->path;
+  const bool writes = !(options.info || options.settings || options.configReport);
+  if (writes && !CheckOutputFiles(options.OutputFiles(), location->path, options.overwrite, error)) return nullptr;
 
   auto setSink = reinterpret_cast<SetTraceSinkEntry>(player->module_->Entry(kSetTraceSinkEntry));
   if (setSink && !options.trace) setSink(KeepFirstTraceLine);
@@ -79,6 +84,15 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
   }
   player->filter_.As(IID_ISplitterSettings, &player->settings_);
   if (FAILED(player->BuildGraph(error))) return nullptr;
+  if (!player->path_.empty()) {
+    player->channels_ = probe::ProbeConfiguration(player->path_).channelList;
+    // The audio pin plays every channel in one format, that of the last audio
+    // channel: a channel of another format would be written wrongly.
+    const std::string differ = probe::AudioFormatsDiffer(player->channels_);
+    if (writes && !differ.empty())
+      std::fprintf(stderr, "vesk-play: warning: %s; the audio output gives every channel the last one's format\n",
+                   differ.c_str());
+  }
   return player;
 }
 
@@ -94,8 +108,10 @@ Player::~Player() {
   filter_.Reset();
   audioSink_.Reset();
   wavWriter_.Reset();
+  audioCounter_.Reset();
   videoSink_.Reset();
   aviWriter_.Reset();
+  videoCounter_.Reset();
   graph_.Reset();
 }
 
@@ -111,18 +127,23 @@ HRESULT Player::BuildGraph(std::string* error) {
   const std::u16string location(options_.location.begin(), options_.location.end());
   hr = source->Load(location.c_str(), nullptr);
   if (FAILED(hr)) {
-    *error = options_.location + ": not a VESK recording";
+    *error = WhyNotARecording(path_);
     return hr;
   }
-  if (options_.info || options_.configReport) return S_OK;
+  // A live recorder sends its configuration only once it streams.
+  if ((options_.info || options_.configReport) && !path_.empty()) return S_OK;
 
   if (options_.audioOut.empty()) {
-    audioSink_ = host::NullSink::Create();
+    audioCounter_ = host::CountingSink::Create();
+    audioSink_ = audioCounter_;
   } else {
     wavWriter_ = host::WavWriterSink::Create(options_.audioOut);
     audioSink_ = wavWriter_;
   }
-  audioSink_->SetSampleListener([this] { NoteSample(); });
+  audioSink_->SetSampleListener([this] {
+    NoteSample();
+    RestoreGivenSettings(false);
+  });
   hr = Connect(u"Audio", *audioSink_, u"Audio sink");
   if (FAILED(hr)) {
     *error = "the audio output could not be connected";
@@ -137,11 +158,12 @@ HRESULT Player::BuildGraph(std::string* error) {
     *error = "a live recorder cannot be positioned";
     return E_FAIL;
   }
-  // Every channel description the filter reads puts the saved view back (all
-  // cameras, the saved texts). A file is therefore played from its first
-  // index position, past the description it took in when it was loaded, so
-  // the view asked for here holds from the first picture on.
-  if (options_.seekSeconds || (seekable && !options_.VideoOption().empty())) {
+  // Every channel description the filter reads puts the saved settings back,
+  // and the first sample after it is made under them. A file is therefore
+  // played from its first index position, past the description it took in
+  // when it was loaded, so that what was given here holds from the first
+  // sample on.
+  if (options_.seekSeconds || (seekable && options_.GivesSettings())) {
     LONGLONG target = static_cast<LONGLONG>(options_.seekSeconds.value_or(0) * kUnitsPerSecond);
     seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   }
@@ -166,14 +188,15 @@ HRESULT Player::ConnectVideo(std::string* error) {
   }
   if (options_.videoOut.empty()) {
     // Pictures are made even when nobody looks at them: snapshots and recordings are taken from them.
-    videoSink_ = host::NullSink::Create();
+    videoCounter_ = host::CountingSink::Create();
+    videoSink_ = videoCounter_;
   } else {
     aviWriter_ = host::AviWriterSink::Create(options_.videoOut);
     videoSink_ = aviWriter_;
   }
   videoSink_->SetSampleListener([this] {
     NoteSample();
-    if (options_.camera) ReselectCamera();
+    RestoreGivenSettings(true);
   });
   const HRESULT hr = Connect(kVideoPin, *videoSink_, u"Video sink");
   if (FAILED(hr)) *error = "the video output could not be connected";
@@ -181,19 +204,9 @@ HRESULT Player::ConnectVideo(std::string* error) {
 }
 
 bool Player::ApplySettings(std::string* error) {
-  if (options_.audioChannel &&
-      !CallSucceeded("SetActiveAudio", settings_->SetActiveAudio(*options_.audioChannel), error))
-    return false;
-  if (options_.mute && !CallSucceeded("SetMute", settings_->SetMute(1), error)) return false;
-  if (options_.camera) {
-    // A recording file's cameras are known once it is loaded; a live recorder names them as it streams.
-    if (*options_.camera >= 0 && settings_->IsLocalSource() && !settings_->IsChannelPresent(*options_.camera)) {
-      *error = "camera " + std::to_string(*options_.camera) + " is not in " + options_.location;
-      return false;
-    }
-    if (!CallSucceeded("SetActiveCamera", settings_->SetActiveCamera(*options_.camera), error)) return false;
-  }
-  if (!ApplyPictureSettings(*settings_, options_, error)) return false;
+  if (!CheckChannelsGiven(error)) return false;
+  if (options_.resetSettings && !ResetSettings(*settings_, error)) return false;
+  if (!given_->Apply(*settings_, error)) return false;
   if (!options_.recordPrefix.empty()) {
     if (!CallSucceeded("SetNotifyWindow", settings_->SetNotifyWindow(AsNotifyWindow(&recording_)), error))
       return false;
@@ -205,32 +218,77 @@ bool Player::ApplySettings(std::string* error) {
       return false;
   }
   if (!options_.snapshotPrefix.empty()) snapshots_.emplace(options_.snapshotPrefix, ".bmp");
-  return !options_.saveSettings || CallSucceeded("SaveSettings", settings_->SaveSettings(), error);
+  return !options_.saveSettings || SaveSettings(error);
 }
 
-// The video pin selects all cameras when it first starts, and the filter does
-// again at every stream configuration it takes in; a live recorder names its
-// cameras only as it streams. So the camera asked for is selected right after
-// the start and after the first picture (the filter does not report the pin's
-// own choice), and again after any picture once the filter reports another
-// choice, so that from the next picture on the camera shows again.
-bool Player::SelectCamera(std::string* error) {
-  if (!options_.camera) return true;
-  const LONG camera = *options_.camera;
-  if (camera >= 0 && !settings_->IsChannelPresent(camera)) return true;
-  return CallSucceeded("SetActiveCamera", settings_->SetActiveCamera(camera), error);
+bool Player::CheckChannelsGiven(std::string* error) {
+  // A live recorder names its channels only as it streams.
+  if (!settings_->IsLocalSource()) return true;
+  if (options_.camera && *options_.camera >= 0 && !settings_->IsChannelPresent(*options_.camera)) {
+    *error = "camera " + std::to_string(*options_.camera) + " is not in " + options_.location;
+    return false;
+  }
+  const LONG audioChannels = settings_->GetAudioChannelCount();
+  if (options_.audioChannel && *options_.audioChannel >= audioChannels) {
+    *error = "audio channel " + std::to_string(*options_.audioChannel) + " is not in " + options_.location +
+             (audioChannels == 0 ? " (it has no audio channels)"
+                                 : " (it has " + std::to_string(audioChannels) + ": 0 to " +
+                                       std::to_string(audioChannels - 1) + ")");
+    return false;
+  }
+  return true;
 }
 
-void Player::ReselectCamera() {
-  const LONG camera = *options_.camera;
-  // At the first picture the filter may still report the choice made before
-  // the pin started: that one selects regardless.
-  const bool first = !firstPictureSeen_;
-  firstPictureSeen_ = true;
-  if (!first && settings_->GetActiveCamera() == camera) return;
-  if (camera >= 0 && !settings_->IsChannelPresent(camera)) return;
-  const HRESULT result = settings_->SetActiveCamera(camera);
-  if (FAILED(result)) reselectionResult_.store(result);
+// The filter saves without saying whether the store took it, so the store is
+// first tried here, for a reason to give.
+bool Player::SaveSettings(std::string* error) {
+  platform::SettingsStore store;
+  std::string why;
+  if (FAILED(store.Update([](platform::RegistryTree&) {}, &why))) {
+    *error = "the settings cannot be saved: " + why;
+    return false;
+  }
+  return CallSucceeded("SaveSettings", settings_->SaveSettings(), error);
+}
+
+// The video pin selects all cameras when it first starts, and the filter
+// reloads the saved settings at every channel description it takes in; a live
+// recorder names its cameras only as it streams. So the given settings are
+// put back after every sample, and the camera is selected regardless at the
+// first picture (the filter does not report the pin's own choice at its start).
+void Player::RestoreGivenSettings(bool picture) {
+  const bool first = picture && !firstPictureSeen_;
+  if (picture) firstPictureSeen_ = true;
+  const HRESULT result = given_->Restore(*settings_, first);
+  if (FAILED(result)) restoreResult_.store(result);
+}
+
+bool Player::ReceiveConfiguration(const std::atomic<int>& interrupted, std::string* error) {
+  if (!path_.empty()) return true;
+  auto received = [this] {
+    char report[64] = {};
+    settings_->GetConfigReport(report, sizeof report);
+    return std::string_view(report).rfind("Config was not received yet", 0) != 0;
+  };
+  NoteSample();  // the time-out counts from the start
+  if (FAILED(graph_->Run())) {
+    *error = "the graph could not start";
+    return false;
+  }
+  bool ended = false, silent = false;
+  while (!received() && !ended && !interrupted) {
+    ended = graph_->WaitForCompletion(std::chrono::milliseconds(100));
+    silent = Silent();
+    if (silent) break;
+  }
+  graph_->Stop();
+  if (received()) return true;
+  const HRESULT streamError = graph_->StreamError();
+  *error = options_.location + ": " +
+           (FAILED(streamError) ? StreamErrorText(streamError)
+            : silent            ? "no data for " + std::to_string(options_.timeoutSeconds) + " seconds"
+                                : std::string("the stream ended before its channel description"));
+  return false;
 }
 
 std::string Player::Info() {
@@ -238,6 +296,7 @@ std::string Player::Info() {
   std::vector<char> report(64 * 1024);
   settings_->GetConfigReport(report.data(), static_cast<DWORD>(report.size()));
   text += ReportTextForTerminal(report.data());
+  if (!channels_.empty()) text += probe::FormatChannels(channels_);
   char start[18] = "unavailable", end[18] = "unavailable";
   if (settings_->GetStartTime() >= 0) settings_->FormatTime(settings_->GetStartTime(), start);
   if (settings_->GetEndTime() >= 0) settings_->FormatTime(settings_->GetEndTime(), end);
@@ -259,7 +318,7 @@ std::string Player::ConfigReport() {
 }
 
 std::string Player::Settings() {
-  std::string text;
+  std::string text = "Settings store: " + platform::SettingsStore::DefaultPath() + "\n";
   auto line = [&](const std::string& name, long value) { text += name + ": " + std::to_string(value) + "\n"; };
   using Operation = HRESULT (STDMETHODCALLTYPE ISplitterSettings::*)(LONG, LONG*);
   auto option = [&](const std::string& name, Operation operation) {
@@ -329,8 +388,10 @@ bool Player::Silent() const {
          std::chrono::steady_clock::now() - last > std::chrono::seconds(options_.timeoutSeconds);
 }
 
-int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
+int Player::Play(const std::atomic<int>& interrupted, std::string* error) {
   NoteSample();  // a recorder's silence counts from the start
+  ComPtr<IMediaSeeking> seeking;
+  if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking))) seeking->GetCurrentPosition(&startPosition_);
   if (FAILED(graph_->Run())) {
     *error = "the graph could not start";
     return 1;
@@ -356,17 +417,17 @@ int Player::Play(const std::atomic<bool>& interrupted, std::string* error) {
   return 1;
 }
 
-bool Player::PlayToEnd(const std::atomic<bool>& interrupted, bool* silent, std::string* error) {
+bool Player::PlayToEnd(const std::atomic<int>& interrupted, bool* silent, std::string* error) {
   const bool terminal = ::isatty(STDERR_FILENO);
   const auto started = std::chrono::steady_clock::now();
-  bool selected = SelectCamera(error);
+  bool selected = CallSucceeded("a setting given", given_->Restore(*settings_, true), error);
   while (selected && !graph_->WaitForCompletion(std::chrono::milliseconds(250))) {
     if (interrupted) break;
     if (Silent()) {
       *silent = true;
       break;
     }
-    selected = CallSucceeded("SetActiveCamera", reselectionResult_.load(), error);
+    selected = CallSucceeded("a setting given", restoreResult_.load(), error);
     if (terminal && std::chrono::steady_clock::now() - started > kProgressAfter) ShowProgress(false);
   }
   if (progressShown_) ShowProgress(true);
@@ -413,7 +474,7 @@ bool Player::ReportFiles(std::string* error) {
     return false;
   }
 
-  if (wavWriter_) std::printf("vesk-play: audio written to %s\n", options_.audioOut.c_str());
+  if (wavWriter_) std::printf("vesk-play: audio written to %s: %.1f seconds\n", options_.audioOut.c_str(), wavWriter_->SecondsWritten());
   if (aviWriter_) {
     std::printf("vesk-play: video written to %s: %ld pictures of %ldx%ld%s\n", options_.videoOut.c_str(),
                 aviWriter_->Pictures(), static_cast<long>(aviWriter_->Width()),
@@ -426,7 +487,36 @@ bool Player::ReportFiles(std::string* error) {
                 recording_.Ended() ? "recording ended" : "the stream ended before the recording did",
                 recording_.PicturesWritten(), recording.c_str());
   }
+  if (!wavWriter_ && !aviWriter_ && !snapshots_ && !recordings_) std::printf("vesk-play: %s\n", PlayedSummary().c_str());
   return true;
+}
+
+std::string Player::PlayedSummary() {
+  std::string text = "played " + options_.location;
+  ComPtr<IMediaSeeking> seeking;
+  LONGLONG position = 0;
+  if (SUCCEEDED(filter_.As(IID_IMediaSeeking, &seeking)) && SUCCEEDED(seeking->GetCurrentPosition(&position)))
+    text += " from " + Clock(startPosition_) + " to " + Clock(position);
+  if (videoCounter_) text += ": " + std::to_string(videoCounter_->Samples()) + " pictures";
+  text += videoCounter_ ? ", " : ": ";
+  ComPtr<IPin> audio;
+  AM_MEDIA_TYPE type{};
+  if (SUCCEEDED(filter_->FindPin(u"Audio", audio.GetAddressOf())) && SUCCEEDED(audio->ConnectionMediaType(&type))) {
+    const auto* wave = type.cbFormat >= sizeof(WAVEFORMATEX) ? reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)
+                                                              : nullptr;
+    char sound[96];
+    std::snprintf(sound, sizeof sound, "%.1f seconds of audio (%u Hz, %u bits, %s)",
+                  wave && wave->nAvgBytesPerSec ? static_cast<double>(audioCounter_->Bytes()) / wave->nAvgBytesPerSec
+                                                : 0.0,
+                  wave ? static_cast<unsigned>(wave->nSamplesPerSec) : 0u,
+                  wave ? static_cast<unsigned>(wave->wBitsPerSample) : 0u,
+                  wave && wave->nChannels == 2 ? "stereo" : "mono");
+    text += sound;
+    FreeMediaType(type);
+  } else {
+    text += "no audio";
+  }
+  return text;
 }
 
 }  // namespace vesk::play

@@ -57,7 +57,9 @@ class Scratch {
   std::string path_;
 };
 
-inline Outcome RunPlayer(const Scratch& dir, std::vector<std::string> args) {
+// With `signal`, the player is sent it once `after` has passed.
+inline Outcome RunPlayer(const Scratch& dir, std::vector<std::string> args, int signal = 0,
+                         std::chrono::milliseconds after = {}) {
   const std::string outPath = dir.File("stdout"), errPath = dir.File("stderr");
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
@@ -77,9 +79,14 @@ inline Outcome RunPlayer(const Scratch& dir, std::vector<std::string> args) {
     ADD_FAILURE() << "cannot start " << VESK_PLAY_PATH;
     return run;
   }
-  const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+  const auto started = std::chrono::steady_clock::now();
+  const auto deadline = started + kRunLimit;
   int status = 0;
   while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (signal != 0 && std::chrono::steady_clock::now() > started + after) {
+      ::kill(pid, signal);
+      signal = 0;
+    }
     if (std::chrono::steady_clock::now() > deadline) {
       ::kill(pid, SIGKILL);
       ::waitpid(pid, &status, 0);

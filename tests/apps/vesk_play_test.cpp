@@ -73,6 +73,8 @@ Bytes Expected(int fromSecond, std::vector<int> channels) {
 
 TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
   Scratch dir;
+  const Outcome version = RunPlayer(dir, {"--version"});
+  EXPECT_EQ(version.out, std::string("vesk-play ") + VESK_VERSION + "\n");
   const Outcome help = RunPlayer(dir, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("usage: vesk-play", 0), 0u) << help.out;
@@ -96,6 +98,21 @@ TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
   test::TestHttpServer missing(notFound);
   ASSERT_NE(missing.Port(), 0);
 
+  // Each refusal names the file and says why in the system's words.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> namedCauses = {
+      {{"--headless", dir.File("no-such.vsk")}, "no-such.vsk: No such file or directory"},
+      {{"--headless", dir.File("")}, ": is a directory"},
+      {{"--headless", notRecording}, "notes.vsk: not a VESK recording (not a recorder stream: no channel description at byte 0)"},
+      {{"--info", "https://127.0.0.1/x"}, "https:// is not supported"},
+      {{"--info", "file:///" + notRecording}, "file:// is not supported"},
+      {{"--info", "-"}, "standard input"},
+  };
+  for (const auto& [args, cause] : namedCauses) {
+    const Outcome run = RunPlayer(dir, args);
+    ExpectOneLineFailure(run, cause);
+    EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
+  }
+
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"--bogus", notRecording},
@@ -103,8 +120,6 @@ TEST(VeskPlayTest, HelpAndEveryRefusalIsOneLineAndStatusOne) {
       {"--seek", "soon", notRecording},
       {"--timeout", "0", notRecording},
       {"--audio-channel", "left", notRecording},
-      {"--headless", dir.File("no-such.vsk")},
-      {"--headless", notRecording},
       {"--info", notRecording},
       {"--headless", refusing},
       {"--headless", missing.Url()},
@@ -152,7 +167,10 @@ TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
   mkrec::AudioPlan audio;
   audio.format.rate = 11025;
   audio.format.bits = 16;
-  plan.audio = {audio};
+  mkrec::AudioPlan other;
+  other.channel = 9;
+  plan.audio = {audio, other};
+  plan.allowMixedAudio = true;
   {
     mkrec::FileSink file(path);
     mkrec::StreamWriter writer(file);
@@ -161,14 +179,17 @@ TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
     ASSERT_TRUE(file.Close());
   }
 
-  const Outcome run = RunPlayer(dir, {"--info", path});
+  // The filter's own "file:\" prefix is taken too.
+  const Outcome run = RunPlayer(dir, {"--info", "file:\\" + path});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(run.err.empty()) << run.err;
   // In this order; the index positions are one a second from the start.
   std::size_t at = 0;
   for (const char* line : {"Device name: Склад 2\n", "Number of video channels: 1\n",
-                           "Number of audio channels: 1\n", "Audio configuration: 1, 11025, 16\n",
+                           "Number of audio channels: 2\n", "Audio configuration: 1, 8000, 8\n",
                            "0x1: Video Channel; Name: Camera 1", "0x8: Audio Channel; Name: Audio 8",
+                           "Channels:\n  0x1: video, 64x48\n  0x8: audio, 11025 Hz, 16 bits, mono\n"
+                           "  0x9: audio, 8000 Hz, 8 bits, mono\n",
                            "Start time: 05/12/26 12:00:01\n", "End time: 05/12/26 12:00:04\n",
                            "Duration: 3 seconds\n"}) {
     const std::size_t found = run.out.find(line, at);
@@ -176,6 +197,21 @@ TEST(VeskPlayTest, InfoReportsTheConfigurationAndTheTimeRange) {
     if (found != std::string::npos) at = found;
   }
   EXPECT_EQ(run.out.find('\r'), std::string::npos);
+
+  // Played, channels of different formats are named in a warning.
+  const Outcome played = RunPlayer(dir, {path});
+  EXPECT_EQ(played.exitCode, 0);
+  EXPECT_NE(played.err.find("warning: audio channels 8 (11025 Hz, 16 bits, mono) and 9 (8000 Hz, 8 bits, mono) differ"),
+            std::string::npos) << played.err;
+
+  // A live recorder is listened to until its configuration has come.
+  const std::string bytes = Slurp(path);
+  test::TestHttpServer server({.body = Bytes(bytes.begin(), bytes.end())});
+  ASSERT_NE(server.Port(), 0);
+  const Outcome live = RunPlayer(dir, {"--info", server.Url()});
+  EXPECT_EQ(live.exitCode, 0) << live.err;
+  EXPECT_NE(live.out.find("Device name: Склад 2\n"), std::string::npos) << live.out;
+  EXPECT_NE(live.out.find("Duration: unknown (live source)\n"), std::string::npos) << live.out;
 }
 
 // Without the overlay font no filter is made, and the player says why.
@@ -240,10 +276,74 @@ TEST_F(VeskPlayAudioTest, MuteKeepsTheLengthAndSeekStartsAtTheIndexEntry) {
   EXPECT_EQ(Play({"--seek", "0", "--audio-channel", "all"}).data, Expected(0, {0, 1}));
 }
 
-TEST_F(VeskPlayAudioTest, AWavFileThatCannotBeWrittenIsAFailure) {
+// The saved audio channel and mute give way to those given, and a reset
+// brings back the first run's; a store that cannot be written is named.
+TEST_F(VeskPlayAudioTest, GivenChannelAndMuteWinOverTheSavedOnes) {
+  const std::string before = ::getenv("XDG_CONFIG_HOME") ? ::getenv("XDG_CONFIG_HOME") : "";
+  ::setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
+  const Bytes mutedRight(Expected(0, {1}).size(), 0);
+  EXPECT_EQ(Play({"--audio-channel", "1", "--mute", "--save-settings"}).data, mutedRight);
+  EXPECT_EQ(Play({}).data, mutedRight);
+  EXPECT_EQ(Play({"--audio-channel", "0", "--no-mute"}).data, Expected(0, {0}));
+  EXPECT_EQ(Play({"--no-mute"}).data, Expected(0, {1}));
+  EXPECT_EQ(Play({"--reset-settings"}).data, Expected(0, {0}));
+  EXPECT_EQ(Play({}).data, Expected(0, {0}));
+
+  ::setenv("XDG_CONFIG_HOME", recording_.c_str(), 1);  // a file where a folder should be
+  const Outcome unwritable = RunPlayer(dir_, {"--headless", "--save-settings", recording_});
+  ::setenv("XDG_CONFIG_HOME", before.c_str(), 1);
+  ExpectOneLineFailure(unwritable, "an unwritable settings store");
+  EXPECT_NE(unwritable.err.find("the settings cannot be saved: "), std::string::npos) << unwritable.err;
+  EXPECT_NE(unwritable.err.find("Not a directory"), std::string::npos) << unwritable.err;
+
+  ExpectOneLineFailure(RunPlayer(dir_, {"--headless", "--audio-channel", "2", recording_}), "audio channel 2 of 2");
+}
+
+// An output never replaces the recording, nor a file the user did not give up.
+TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
   ExpectOneLineFailure(
       RunPlayer(dir_, {"--headless", "--audio-out", dir_.File("missing/out.wav"), recording_}),
       "unwritable --audio-out");
+
+  const std::string before = Slurp(recording_);
+  const std::string alias = dir_.File("alias.vsk");
+  ASSERT_EQ(::link(recording_.c_str(), alias.c_str()), 0);
+  const std::string kept = dir_.File("kept.wav");
+  std::ofstream(kept) << "mine";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
+      {{"-y", "--audio-out", alias}, "alias.vsk: is the recording being played"},
+      {{"--audio-out", kept}, "kept.wav: exists and is kept (-y replaces it)"},
+      {{"-n", "--audio-out", kept}, "kept.wav: exists"},
+      {{"--audio-out", dir_.File("x.avi"), "--video-out", dir_.File("x.avi")}, "x.avi: is given for two outputs"},
+  };
+  for (auto [args, cause] : refusals) {
+    args.push_back(recording_);
+    const Outcome run = RunPlayer(dir_, args);
+    ExpectOneLineFailure(run, cause);
+    EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(Slurp(recording_), before);
+  EXPECT_EQ(Slurp(kept), "mine");
+  EXPECT_EQ(RunPlayer(dir_, {"-y", "--audio-out", kept, recording_}).exitCode, 0);
+  EXPECT_EQ(ReadWav(kept).data, Expected(0, {0}));
+}
+
+// Stopped by a signal, the player finishes its files and says so.
+TEST(VeskPlayHttpTest, ASignalFinishesTheFilesAndEndsWithItsStatus) {
+  std::vector<std::uint64_t> secondAt;
+  const Bytes body = TwoChannelRecording(&secondAt);
+  Scratch dir;
+  const std::string wav = dir.File("live.wav");
+  for (const auto& [signal, name] : {std::pair{SIGINT, "SIGINT"}, std::pair{SIGTERM, "SIGTERM"}}) {
+    test::TestHttpServer server({.body = body, .pauseAt = secondAt[3], .pauseMs = 60000});
+    ASSERT_NE(server.Port(), 0);
+    const Outcome run = RunPlayer(dir, {"-y", "--audio-out", wav, server.Url()}, signal, std::chrono::seconds(2));
+    EXPECT_EQ(run.exitCode, 128 + signal) << run.err;
+    EXPECT_NE(run.out.find("audio written to " + wav + ": 0.1 seconds\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(std::string("stopped by ") + name), std::string::npos) << run.err;
+    const Bytes whole = Expected(0, {0});
+    EXPECT_EQ(ReadWav(wav).data, Bytes(whole.begin(), whole.begin() + 3 * Pcm(0, 0).size()));
+  }
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ class VeskPlayVideoTest : public ::testing::Test {
   // The last picture of a run into an AVI file.
   Bytes LastPicture(std::vector<std::string> options) {
     const std::string avi = dir_.File("last.avi");
-    options.insert(options.begin(), {"--video-out", avi});
+    options.insert(options.begin(), {"-y", "--video-out", avi});
     Play(options);
     return LastFrame(ParseAvi(avi));
   }
@@ -243,19 +243,37 @@ TEST_F(VeskPlayVideoTest, WhatCannotBeDoneIsOneLineAndStatusOne) {
   }
 }
 
-TEST_F(VeskPlayVideoTest, SavedDisplaySwitchesAreInForceInTheNextRun) {
+// Saved switches fill in what the command line does not give; what it gives
+// wins, also after a channel description in mid-stream reloads the saved ones.
+TEST_F(VeskPlayVideoTest, GivenSwitchesWinOverTheSavedOnesWhichFillInTheRest) {
   const std::string before = ::getenv("XDG_CONFIG_HOME") ? ::getenv("XDG_CONFIG_HOME") : "";
-  ::setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
+  auto useConfig = [&](const std::string& name) { ::setenv("XDG_CONFIG_HOME", dir_.File(name).c_str(), 1); };
+  WriteRecording(recording_, {0, 1, 2, 3}, 1);
+  useConfig("fresh");
+  const Bytes freshTime = LastPicture({"--show", "time"});
+  const Bytes freshNone = LastPicture({"--show", "none"});
+  const Bytes fresh = LastPicture({});
+
+  useConfig("config");
   const Bytes saved = LastPicture({"--show", "activity", "--save-settings"});
   const Bytes next = LastPicture({});
+  const Bytes givenTime = LastPicture({"--show", "time"});
+  const Bytes givenNone = LastPicture({"--show", "none"});
   const Outcome listed = Play({"--settings"});
-  ::setenv("XDG_CONFIG_HOME", dir_.File("fresh").c_str(), 1);
-  const Bytes fresh = LastPicture({});
+  const Bytes reset = LastPicture({"--reset-settings"});
+  const Bytes afterReset = LastPicture({});
   ::setenv("XDG_CONFIG_HOME", before.c_str(), 1);
 
   ASSERT_EQ(saved.size(), kPictureBytes);
   EXPECT_EQ(next, saved);
   EXPECT_NE(fresh, saved) << "without saved settings no activity is drawn";
+  EXPECT_EQ(givenTime, freshTime);
+  EXPECT_EQ(givenNone, freshNone);
+  EXPECT_NE(freshNone, freshTime);
+  EXPECT_EQ(reset, fresh);
+  EXPECT_EQ(afterReset, fresh);
+  EXPECT_EQ(listed.out.rfind("Settings store: " + dir_.File("config") + "/vesk/registry.reg\n", 0), 0u)
+      << listed.out;
   EXPECT_NE(listed.out.find("bShowACTIV: 1\n"), std::string::npos) << listed.out;
 }
 

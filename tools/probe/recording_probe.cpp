@@ -95,7 +95,9 @@ void Stop(ProbeResult& result, HRESULT status, std::uint64_t offset, std::string
 
 }  // namespace
 
-ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit) {
+namespace {
+
+ProbeResult Probe(const std::string& path, const PacketVisitor& visit, bool firstDescriptionOnly) {
   ProbeResult result;
   input::FileSource source;
   if (HRESULT hr = source.Open(path); FAILED(hr)) {
@@ -149,6 +151,7 @@ ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit) 
           configuration.GetConfigReport(report.data(), kReportSize, input::PinReport{});
           result.configReport = report.data();
           result.channelList = ChannelsOf(configuration);
+          if (firstDescriptionOnly) return result;
         }
         break;
       case input::PacketKind::kIndexPosition:
@@ -165,14 +168,39 @@ ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit) 
   }
 }
 
-std::string FormatSummary(const ProbeResult& result) {
+}  // namespace
+
+ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit) { return Probe(path, visit, false); }
+
+ProbeResult ProbeConfiguration(const std::string& path) { return Probe(path, {}, true); }
+
+std::string FormatChannels(const std::vector<ChannelInfo>& channels) {
   std::string text = "Channels:\n";
-  for (const ChannelInfo& channel : result.channelList) {
+  for (const ChannelInfo& channel : channels) {
     const std::string format = FormatOf(channel);
     text += Format("  0x%x: %s", static_cast<unsigned>(channel.number), KindOf(channel.type));
     if (!format.empty()) text += ", " + format;
     text += "\n";
   }
+  return text;
+}
+
+std::string AudioFormatsDiffer(const std::vector<ChannelInfo>& channels) {
+  const ChannelInfo* first = nullptr;
+  for (const ChannelInfo& channel : channels) {
+    if (channel.type != input::kChannelAudio) continue;
+    if (!first) {
+      first = &channel;
+    } else if (FormatOf(channel) != FormatOf(*first)) {
+      return Format("audio channels %u (%s) and %u (%s) differ", static_cast<unsigned>(first->number),
+                    FormatOf(*first).c_str(), static_cast<unsigned>(channel.number), FormatOf(channel).c_str());
+    }
+  }
+  return "";
+}
+
+std::string FormatSummary(const ProbeResult& result) {
+  std::string text = FormatChannels(result.channelList);
   text += Format("Channel descriptions: %u\n", result.channelDescriptions);
   text += Format("Index positions: %u\n", result.indexPositions);
   if (result.indexPositions > 0) {

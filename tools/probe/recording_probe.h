@@ -50,6 +50,16 @@ struct ProbeResult {
 using PacketVisitor = std::function<void(std::uint64_t offset, const input::Packet& packet)>;
 
 ProbeResult ProbeRecording(const std::string& path, const PacketVisitor& visit = {});
+// Reads only as far as the first channel description: the configuration and
+// the channels, with no index or data summary.
+ProbeResult ProbeConfiguration(const std::string& path);
+
+// Every channel with its own format, one a line under "Channels:".
+std::string FormatChannels(const std::vector<ChannelInfo>& channels);
+// "audio channels 8 (8000 Hz, 8 bits, mono) and 9 (48000 Hz, 16 bits,
+// stereo) differ" for the first two audio channels of different formats;
+// empty when they all agree.
+std::string AudioFormatsDiffer(const std::vector<ChannelInfo>& channels);
 
 // The summary vesk-probe prints after the configuration report: every
 // channel with its own format, the index and the data per channel.
