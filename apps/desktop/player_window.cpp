@@ -28,7 +28,10 @@ std::unique_ptr<PlayerWindow> PlayerWindow::Open(const std::string& location, QS
   SessionCallbacks callbacks;
   PlayerWindow* self = window.get();
   callbacks.picturePublished = [self] { self->view_->PictureArrived(); };
-  callbacks.soundFormat = [self](PcmFormat format) { self->sound_->OpenLater(format); };
+  // The first format comes while the session connects, before the window has its sound output.
+  callbacks.soundFormat = [self](PcmFormat format) {
+    QMetaObject::invokeMethod(self, [self, format] { self->sound_->Open(format); }, Qt::QueuedConnection);
+  };
   window->session_ = DesktopSession::Open(location, std::move(callbacks), &reason);
   if (!window->session_) {
     *error = QString::fromStdString(reason);

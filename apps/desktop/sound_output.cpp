@@ -30,10 +30,6 @@ SoundOutput::~SoundOutput() {
   if (sink_) sink_->stop();
 }
 
-void SoundOutput::OpenLater(PcmFormat format) {
-  QMetaObject::invokeMethod(this, [this, format] { Open(format); }, Qt::QueuedConnection);
-}
-
 void SoundOutput::Open(PcmFormat format) {
   if (format == format_ && (sink_ || drain_.isActive())) return;
   format_ = format;

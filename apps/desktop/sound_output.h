@@ -22,8 +22,8 @@ class SoundOutput final : public QObject {
   explicit SoundOutput(PcmBuffer& buffer, QObject* parent = nullptr);
   ~SoundOutput() override;
 
-  // (Re)opens the output for the format; from any thread.
-  void OpenLater(PcmFormat format);
+  // (Re)opens the output for the format.
+  void Open(PcmFormat format);
   void Suspend(bool suspended);
   // Where the sound goes, for the status bar.
   QString Description() const { return description_; }
@@ -47,7 +47,6 @@ class SoundOutput final : public QObject {
     char silence_ = 0;
   };
 
-  void Open(PcmFormat format);
   void Drain();
 
   PcmBuffer& buffer_;

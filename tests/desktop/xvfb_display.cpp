@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +21,13 @@ XvfbDisplay::XvfbDisplay() {
   server_ = ::fork();
   if (server_ == 0) {
     ::close(pipe_ends[0]);
-    // The server's chatter would bury the test's report.
-    if (const int quiet = ::open("/dev/null", O_WRONLY); quiet >= 0) ::dup2(quiet, STDERR_FILENO);
+    // The server's chatter would bury the test's report, and it must not keep
+    // the test's output open; it goes when the test does, however that ends.
+    if (const int quiet = ::open("/dev/null", O_WRONLY); quiet >= 0) {
+      ::dup2(quiet, STDOUT_FILENO);
+      ::dup2(quiet, STDERR_FILENO);
+    }
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     const std::string fd = std::to_string(pipe_ends[1]);
     // Xvfb picks a free display and writes its number to the descriptor.
     ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
