@@ -33,9 +33,6 @@ struct SessionCallbacks {
 
 class DesktopSession {
  public:
-  // About 200 ms of 16-bit stereo at 48 kHz: pause, seek and mute are heard at once.
-  static constexpr std::size_t kSoundBufferBytes = 38400;
-
   // Null, with a one-line reason, when the module or the location cannot be opened.
   static std::unique_ptr<DesktopSession> Open(const std::string& location, SessionCallbacks callbacks,
                                               std::string* error);
@@ -95,7 +92,7 @@ class DesktopSession {
   std::string location_;
   // The sinks write into these: they outlive the graph.
   FrameExchange frames_;
-  PcmBuffer sound_{kSoundBufferBytes};
+  PcmBuffer sound_;
   // One per recording started: the module may call the last one until another is set.
   std::vector<std::unique_ptr<play::RecordingProgress>> progress_;
   bool notifyWindowSet_ = false;

@@ -4,6 +4,14 @@
 
 namespace vesk::desktop {
 
+void PcmBuffer::SetLimit(std::size_t limit) {
+  {
+    std::lock_guard lock(mutex_);
+    limit_ = limit;
+  }
+  room_.notify_all();
+}
+
 void PcmBuffer::Append(const std::uint8_t* bytes, std::size_t size) {
   std::lock_guard lock(mutex_);
   if (!interrupted_) bytes_.insert(bytes_.end(), bytes, bytes + size);

@@ -14,8 +14,8 @@ namespace vesk::desktop {
 
 class PcmBuffer {
  public:
-  // `limit`: the bytes kept before the producer waits.
-  explicit PcmBuffer(std::size_t limit) : limit_(limit) {}
+  // The bytes kept before the producer waits: set for each format, before its first sample.
+  void SetLimit(std::size_t limit);
 
   // Never waits: the buffer may hold one sample beyond its limit.
   void Append(const std::uint8_t* bytes, std::size_t size);
@@ -30,8 +30,8 @@ class PcmBuffer {
   void Resume();
 
  private:
-  const std::size_t limit_;
-  mutable std::mutex mutex_;  // guards bytes_ and interrupted_
+  mutable std::mutex mutex_;  // guards limit_, bytes_ and interrupted_
+  std::size_t limit_ = 0;
   std::condition_variable room_;
   std::deque<std::uint8_t> bytes_;
   bool interrupted_ = false;

@@ -55,14 +55,14 @@ PlayerWindow::PlayerWindow() = default;
 PlayerWindow::~PlayerWindow() {
   delete properties_.data();
   if (session_) session_->Stop();
-  delete sound_;
+  sound_.reset();
   delete centralWidget();
   if (installDialogs_) installDialogs_(nullptr);
 }
 
 void PlayerWindow::Build() {
   setWindowTitle(QStringLiteral("VESK Playback - %1").arg(QString::fromStdString(session_->Location())));
-  sound_ = new SoundOutput(session_->Sound(), this);
+  sound_ = std::make_unique<SoundOutput>(session_->Sound());
   view_ = new PictureView(session_->Frames());
   seekBar_ = new SeekBar(session_->Activity());
   clock_ = new QLabel;

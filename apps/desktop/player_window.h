@@ -58,8 +58,8 @@ class PlayerWindow final : public QMainWindow {
   std::unique_ptr<DesktopSession> session_;
   QtDialogSystem dialogs_;
   settings::InstallDialogSystemEntry installDialogs_ = nullptr;
-  SoundOutput* sound_ = nullptr;  // owned by the window, as are the widgets
-  PictureView* view_ = nullptr;
+  std::unique_ptr<SoundOutput> sound_;
+  PictureView* view_ = nullptr;  // owned by the window, as are the other widgets
   SeekBar* seekBar_ = nullptr;
   QLabel* clock_ = nullptr;
   QLabel* state_ = nullptr;

@@ -1,63 +1,44 @@
 // SoundOutput: plays the PcmBuffer on the sound device through Qt
 // Multimedia's QAudioSink, or, with no device (or VESK_SOUND=none, as the
 // tests ask), drains it at the sound's own pace without playing it, so that
-// the stream is paced alike either way. GUI thread only.
+// the stream is paced alike either way.
+//
+// The device is fed on a thread of its own: the streaming thread waits for
+// room in the buffer inside the module's delivery, where the window's thread
+// may be waiting for it in turn (a camera switch), so the draining must never
+// need the window's thread. Its methods may be called from any thread.
 #pragma once
 
-#include <QElapsedTimer>
-#include <QIODevice>
-#include <QObject>
-#include <QTimer>
-#include <memory>
+#include <QString>
+#include <QThread>
+#include <mutex>
 
 #include "apps/desktop/pcm_buffer.h"
 #include "apps/desktop/sound_sink.h"
 
-class QAudioSink;
-
 namespace vesk::desktop {
 
-class SoundOutput final : public QObject {
+class SoundOutput final {
  public:
-  explicit SoundOutput(PcmBuffer& buffer, QObject* parent = nullptr);
-  ~SoundOutput() override;
+  explicit SoundOutput(PcmBuffer& buffer);
+  ~SoundOutput();
+  SoundOutput(const SoundOutput&) = delete;
+  SoundOutput& operator=(const SoundOutput&) = delete;
 
   // (Re)opens the output for the format.
   void Open(PcmFormat format);
   void Suspend(bool suspended);
   // Where the sound goes, for the status bar.
-  QString Description() const { return description_; }
+  QString Description() const;
 
  private:
-  // What the device pulls: the buffer, or silence while it is empty, so
-  // that the device never stops on its own.
-  class Source final : public QIODevice {
-   public:
-    explicit Source(PcmBuffer& buffer) : buffer_(buffer) {}
-    void SetSilence(char silence) { silence_ = silence; }
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return 4096 + QIODevice::bytesAvailable(); }
+  class Device;
 
-   protected:
-    qint64 readData(char* data, qint64 size) override;
-    qint64 writeData(const char*, qint64) override { return -1; }
+  void Describe(const QString& text);
 
-   private:
-    PcmBuffer& buffer_;
-    char silence_ = 0;
-  };
-
-  void Drain();
-
-  PcmBuffer& buffer_;
-  Source source_;
-  std::unique_ptr<QAudioSink> sink_;
-  // Without a device: the bytes due since the drain started.
-  QTimer drain_;
-  QElapsedTimer drained_;
-  qint64 drainedBytes_ = 0;
-  PcmFormat format_;
-  bool suspended_ = false;
+  QThread thread_;
+  Device* device_;  // lives on thread_, deleted there
+  mutable std::mutex description_mutex_;  // guards description_
   QString description_;
 };
 

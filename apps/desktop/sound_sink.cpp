@@ -44,7 +44,10 @@ HRESULT SoundSink::Pause() {
 HRESULT SoundSink::CheckMediaType(const AM_MEDIA_TYPE& type) { return ReadFormat(type) ? S_OK : S_FALSE; }
 
 void SoundSink::OnConnected(const AM_MEDIA_TYPE& type) {
-  if (const auto format = ReadFormat(type)) formatChanged_(*format);
+  const auto format = ReadFormat(type);
+  if (!format) return;
+  buffer_.SetLimit(static_cast<std::size_t>(format->BytesPerSecond()) * kBufferedMilliseconds / 1000);
+  formatChanged_(*format);
 }
 
 HRESULT SoundSink::OnReceive(IMediaSample& sample) {

@@ -22,6 +22,9 @@ struct PcmFormat {
 
 class SoundSink final : public host::SinkFilter {
  public:
+  // The sound kept before the stream waits: a pause, a seek or a mute is heard at once.
+  static constexpr int kBufferedMilliseconds = 100;
+
   // `formatChanged` runs on the streaming thread with each connection's
   // format: the output opens its device for it.
   static ComPtr<SoundSink> Create(PcmBuffer& buffer, std::function<void(PcmFormat)> formatChanged);
