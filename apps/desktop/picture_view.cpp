@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include "apps/desktop/post_to.h"
+
 namespace vesk::desktop {
 
 PictureView::PictureView(FrameExchange& frames, QWidget* parent) : QWidget(parent), frames_(frames) {
@@ -11,7 +13,7 @@ PictureView::PictureView(FrameExchange& frames, QWidget* parent) : QWidget(paren
 }
 
 void PictureView::PictureArrived() {
-  if (!repaintDue_.exchange(true)) QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+  if (!repaintDue_.exchange(true)) PostTo(this, [this] { update(); });
 }
 
 void PictureView::paintEvent(QPaintEvent*) {

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "apps/desktop/picture_view.h"
+#include "apps/desktop/post_to.h"
 #include "apps/desktop/property_frame.h"
 #include "apps/desktop/seek_bar.h"
 #include "apps/desktop/sound_output.h"
@@ -29,9 +30,7 @@ std::unique_ptr<PlayerWindow> PlayerWindow::Open(const std::string& location, QS
   PlayerWindow* self = window.get();
   callbacks.picturePublished = [self] { self->view_->PictureArrived(); };
   // The first format comes while the session connects, before the window has its sound output.
-  callbacks.soundFormat = [self](PcmFormat format) {
-    QMetaObject::invokeMethod(self, [self, format] { self->sound_->Open(format); }, Qt::QueuedConnection);
-  };
+  callbacks.soundFormat = [self](PcmFormat format) { PostTo(self, [self, format] { self->sound_->Open(format); }); };
   window->session_ = DesktopSession::Open(location, std::move(callbacks), &reason);
   if (!window->session_) {
     *error = QString::fromStdString(reason);

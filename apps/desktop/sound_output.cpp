@@ -10,7 +10,10 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
+
+#include "apps/desktop/post_to.h"
 
 namespace vesk::desktop {
 namespace {
@@ -124,18 +127,25 @@ SoundOutput::SoundOutput(PcmBuffer& buffer)
   thread_.start();
 }
 
+// The device goes on its own thread; the promise tells this one when it is gone.
 SoundOutput::~SoundOutput() {
-  QMetaObject::invokeMethod(device_, [this] { delete device_; }, Qt::BlockingQueuedConnection);
+  std::promise<void> gone;
+  std::future<void> waited = gone.get_future();
+  PostTo(device_, [this, &gone] {
+    delete device_;
+    gone.set_value();
+  });
+  waited.wait();
   thread_.quit();
   thread_.wait();
 }
 
 void SoundOutput::Open(PcmFormat format) {
-  QMetaObject::invokeMethod(device_, [this, format] { device_->Open(format); }, Qt::QueuedConnection);
+  PostTo(device_, [this, format] { device_->Open(format); });
 }
 
 void SoundOutput::Suspend(bool suspended) {
-  QMetaObject::invokeMethod(device_, [this, suspended] { device_->Suspend(suspended); }, Qt::QueuedConnection);
+  PostTo(device_, [this, suspended] { device_->Suspend(suspended); });
 }
 
 void SoundOutput::Describe(const QString& text) {
