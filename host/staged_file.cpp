@@ -1,10 +1,12 @@
 #include "host/staged_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,12 +30,30 @@ HRESULT WriteAll(int fd, const void* data, std::size_t size, off_t offset) {
   return S_OK;
 }
 
+// Staging names carry the writer's process id: "<name>.staged-<pid>-XXXXXX".
+std::string StagingPrefix(const std::filesystem::path& path) { return path.filename().string() + ".staged-"; }
+
+// Staging files of this path whose writer no longer runs (it was killed
+// before it could remove them) go.
+void RemoveOrphans(const std::filesystem::path& path) {
+  const std::string prefix = StagingPrefix(path);
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(entry.path().c_str());
+  }
+}
+
 }  // namespace
 
 HRESULT StagedFile::Create(const std::filesystem::path& path, std::unique_ptr<StagedFile>* file) {
   if (file == nullptr) return E_POINTER;
   file->reset();
-  std::string pattern = path.string() + ".XXXXXX";
+  RemoveOrphans(path);
+  std::string pattern = (path.parent_path() / (StagingPrefix(path) + std::to_string(::getpid()) + "-XXXXXX")).string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   int fd = ::mkostemp(name.data(), O_CLOEXEC);

@@ -1,6 +1,7 @@
 // StagedFile: a file written under a temporary name beside its final path and
 // renamed into place only when complete, so a crash never leaves a half-written
-// file under the final name.
+// file under the final name. What a writer killed outright left of its
+// temporary file goes when the next one stages the same path.
 #pragma once
 
 #include <cstddef>

@@ -2,7 +2,9 @@
 # Plays the Windows build of the module in Wine's own DirectShow (its filter
 # graph, filter mapper, Sample Grabber and Null Renderer), in a fresh
 # WINEPREFIX without a display, and holds what it delivers against the Linux
-# player's output for the same recordings. Builds the Windows side, and of the
+# player's output for the same recordings; reads the DLL's resources back; and
+# shows the property page in Wine's property frame on Xvfb, driven as a user
+# would, with screenshots in out/wine-page. Builds the Windows side, and of the
 # Linux build (the default preset) what it needs: vesk-mkrec and vesk-play.
 # Prints "N passed, N failed" and exits non-zero on any failure.
 set -euo pipefail
@@ -38,6 +40,8 @@ check() {  # check COMMAND...: one line for the check named in $name
 win() { winepath -w "$1"; }
 # Every wine command gets a time limit: a hung graph fails the check, not CI.
 wine_run() { timeout "$1" wine "${@:2}"; }
+# Ends the prefix's server and every program it runs, and waits until they are gone.
+stop_wine() { timeout 20 wineserver -k 2>/dev/null; timeout 20 wineserver -w 2>/dev/null || true; }
 
 dll="$PWD/build/windows/bin/RAVIroRa.DLL"
 graph_check="$PWD/build/windows/bin/graph-check.exe"
@@ -100,6 +104,11 @@ check class_registered "$page_key"
 name="the filter mapper holds the filter's record"
 check reg_has "$mapper_key" /v FilterData
 
+echo "== resources ($SECONDS s)"
+page_check="$PWD/build/windows/bin/page-check.exe"
+name="the DLL's dialogs, page title and version resource hold the page's data"
+check wine_run 60 "$page_check" resources "$(win "$dll")"
+
 compare() { python3 scripts/compare-wine-output.py "$@"; }
 graph() {  # graph NAME ARGS...: graph-check into $work/NAME, its output in NAME.out
   mkdir -p "$work/$1"
@@ -157,6 +166,36 @@ name="the audio is the Linux WAV less the first packet and the one after the des
 check compare same-audio "$work/wine-repeat/audio.pcm" "$work/linux-repeat.wav" "$first_packet,$after_description"
 name="one video sample fewer than the Linux pictures: the one after the description"
 check grep -qx "video samples: $(($(pictures linux-repeat) - 1))" "$work/wine-repeat.out"
+
+echo "== the property page in the system's property frame, on Xvfb ($SECONDS s)"
+# One audio channel and three cameras: "Channel 2" to "Channel 4", "Camera 4"
+# and its "Show subtitles" are disabled on the page.
+$mkrec --duration 2 --camera 0 --camera 1 --camera 2 --audio 8 "$work/three.vsk" >/dev/null
+shots="$PWD/out/wine-page"
+mkdir -p "$work/page" "$shots"
+rm -f "$shots"/*.png
+# Wine draws the windows' frames and captions itself, as no window manager
+# runs to draw them.
+wine_run 30 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+page_frame() {
+  # Every program so far ran without a display, and the desktop that Wine
+  # started for them has none: the check's paths are taken first, then a new
+  # server starts the desktop on Xvfb's display.
+  local recording page_folder
+  recording=$(win "$work/three.vsk")
+  page_folder=$(win "$work/page")
+  stop_wine
+  timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" scripts/run-with-screenshots.sh "$work/page" "$shots" \
+    page config -- timeout 120 wine "$page_check" frame "$recording" "$page_folder" >"$work/page.crlf" 2>"$work/page.err"
+  local status=$?
+  stop_wine
+  tr -d '\r' <"$work/page.crlf" | tee "$work/page.out" | sed 's/^/   /'
+  return $status
+}
+name="a click, a bar step and \"Show config\" on the page reach the filter, and OK saves them for the user"
+check page_frame
+name="screenshots of the page and of the configuration dialog are in out/wine-page"
+check test -s "$shots/page.png" -a -s "$shots/config.png"
 
 echo "== unregistration ($SECONDS s)"
 unregistered() {

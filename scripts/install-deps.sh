@@ -16,8 +16,11 @@ packages=(
   clang-14 libclang-rt-14-dev
 )
 if [ "${1:-}" = "--windows" ]; then
-  # python3 runs the check's comparisons and its paced HTTP server.
-  packages=(cmake ninja-build libxvidcore-dev g++-mingw-w64-x86-64-posix wine wine64 fonts-wine python3)
+  # python3 runs the check's comparisons and its paced HTTP server; g++ builds the
+  # generator of the DLL's dialog resources; the property page is shown on Xvfb and
+  # ImageMagick takes its screenshots.
+  packages=(cmake ninja-build g++ libxvidcore-dev g++-mingw-w64-x86-64-posix wine wine64 fonts-wine python3
+    xvfb xauth imagemagick)
 fi
 
 missing=()

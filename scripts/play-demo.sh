@@ -10,7 +10,7 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 
 mkdir -p out
-build/default/tools/vesk-mkrec --demo out/demo.vsk
+build/default/tools/vesk-mkrec -y --demo out/demo.vsk
 build/default/bin/vesk-play --info out/demo.vsk
 # The player names each file it writes; the snapshot's name ends in the
 # recording's time, out/demo_DDMMYY_HHMMSS.bmp.

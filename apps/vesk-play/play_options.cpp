@@ -143,9 +143,9 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, bool* help, s
     } else if (arg == "--reset-settings") {
       options.resetSettings = true;
     } else if (arg == "-y" || arg == "--overwrite") {
-      options.overwrite = Overwrite::kAlways;
+      options.overwrite = cli::Overwrite::kAlways;
     } else if (arg == "-n" || arg == "--no-overwrite") {
-      options.overwrite = Overwrite::kNever;
+      options.overwrite = cli::Overwrite::kNever;
     } else if (arg == "--config-report") {
       options.configReport = true;
     } else if (arg == "--trace") {

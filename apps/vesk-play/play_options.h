@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_files.h"
+
 namespace vesk::play {
 
 // The texts --show draws onto the pictures.
 enum class PictureText { kTime, kFps, kBps, kActivity };
 constexpr int kPictureTextCount = 4;
 
-// What happens to an output file that exists already.
-enum class Overwrite { kAsk, kAlways, kNever };
 
 struct PlayOptions {
   std::string location;  // a recording's path, or an http:// URL
@@ -32,7 +32,7 @@ struct PlayOptions {
 
   std::string videoOut;        // an AVI file for the video pin's pictures
   std::optional<long> camera;  // -1: all cameras
-  Overwrite overwrite = Overwrite::kAsk;
+  cli::Overwrite overwrite = cli::Overwrite::kAsk;
 
   // The texts drawn, the others off; the saved switches when not given.
   std::optional<std::vector<PictureText>> show;

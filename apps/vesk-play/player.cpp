@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "apps/vesk-play/location.h"
-#include "apps/vesk-play/output_files.h"
 #include "apps/vesk-play/settings_call.h"
 #include "apps/vesk-play/stream_error_text.h"
+#include "cli/output_files.h"
 #include "platform/settings_store.h"
 #include "probe/recording_probe.h"
 #include "vesk/module_trace.h"
@@ -70,7 +70,8 @@ std::unique_ptr<Player> Player::Open(const PlayOptions& options, std::string* er
   if (!location) return nullptr;
   player->path_ = location->path;
   const bool writes = !(options.info || options.settings || options.configReport);
-  if (writes && !CheckOutputFiles(options.OutputFiles(), location->path, options.overwrite, error)) return nullptr;
+  if (writes && !cli::CheckOutputFiles(options.OutputFiles(), {location->path}, options.overwrite, "vesk-play", error))
+    return nullptr;
 
   auto setSink = reinterpret_cast<SetTraceSinkEntry>(player->module_->Entry(kSetTraceSinkEntry));
   if (setSink && !options.trace) setSink(KeepFirstTraceLine);

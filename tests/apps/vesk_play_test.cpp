@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -301,9 +302,12 @@ TEST_F(VeskPlayAudioTest, GivenChannelAndMuteWinOverTheSavedOnes) {
 
 // An output never replaces the recording, nor a file the user did not give up.
 TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
-  ExpectOneLineFailure(
-      RunPlayer(dir_, {"--headless", "--audio-out", dir_.File("missing/out.wav"), recording_}),
-      "unwritable --audio-out");
+  const Outcome missing = RunPlayer(dir_, {"--headless", "--audio-out", dir_.File("missing/out.wav"), recording_});
+  ExpectOneLineFailure(missing, "unwritable --audio-out");
+  EXPECT_NE(missing.err.find("missing/out.wav: cannot be written in " + dir_.File("missing") +
+                             ": No such file or directory"),
+            std::string::npos)
+      << missing.err;
 
   const std::string before = Slurp(recording_);
   const std::string alias = dir_.File("alias.vsk");
@@ -311,7 +315,7 @@ TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
   const std::string kept = dir_.File("kept.wav");
   std::ofstream(kept) << "mine";
   const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
-      {{"-y", "--audio-out", alias}, "alias.vsk: is the recording being played"},
+      {{"-y", "--audio-out", alias}, "alias.vsk: is an input of this run"},
       {{"--audio-out", kept}, "kept.wav: exists and is kept (-y replaces it)"},
       {{"-n", "--audio-out", kept}, "kept.wav: exists"},
       {{"--audio-out", dir_.File("x.avi"), "--video-out", dir_.File("x.avi")}, "x.avi: is given for two outputs"},
@@ -324,8 +328,20 @@ TEST_F(VeskPlayAudioTest, OutputsNeverReplaceTheRecordingOrAFileUnasked) {
   }
   EXPECT_EQ(Slurp(recording_), before);
   EXPECT_EQ(Slurp(kept), "mine");
+
+  // What a player killed outright left beside the file goes; a running writer's stays.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string orphan = kept + ".staged-" + std::to_string(gone) + "-a1b2c3";
+  const std::string busy = kept + ".staged-" + std::to_string(::getpid()) + "-d4e5f6";
+  std::ofstream(orphan) << "half";
+  std::ofstream(busy) << "half";
   EXPECT_EQ(RunPlayer(dir_, {"-y", "--audio-out", kept, recording_}).exitCode, 0);
   EXPECT_EQ(ReadWav(kept).data, Expected(0, {0}));
+  EXPECT_FALSE(std::filesystem::exists(orphan));
+  EXPECT_TRUE(std::filesystem::exists(busy));
 }
 
 // Stopped by a signal, the player finishes its files and says so.

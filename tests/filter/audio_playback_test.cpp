@@ -1,9 +1,7 @@
 // The filter playing a recording's audio into a host graph, as a player would.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "platform/little_endian.h"
 #include "input/stream_format.h"
 #include "mkrec/stream_writer.h"
+#include "scratch_dir.h"
 
 namespace vesk {
 namespace {
@@ -30,8 +29,6 @@ std::vector<std::uint8_t> Pcm(std::uint8_t first, std::size_t size) {
 
 class AudioPlaybackTest : public ::testing::Test {
  protected:
-  ~AudioPlaybackTest() override { std::filesystem::remove(path_); }
-
   std::vector<std::uint8_t> Description(const char* options9 = "rate=8000 bits=16") {
     return mkrec::ConfigurationBuilder("DVR")
         .Channel(8, input::kChannelAudio, "PCM", "a", "rate=8000 bits=16")
@@ -61,8 +58,8 @@ class AudioPlaybackTest : public ::testing::Test {
     ASSERT_EQ(audio_.graph->Stop(), S_OK);
   }
 
-  std::string path_ = (std::filesystem::temp_directory_path() /
-                       ("audio-" + std::to_string(::getpid()) + ".vsk")).string();
+  mkrec::testing::ScratchDir dir_;
+  std::string path_ = dir_.File("audio.vsk");
   test::AudioGraph audio_;
 };
 
@@ -97,10 +94,8 @@ TEST_F(AudioPlaybackTest, AllChannelsOrSilence) {
   audio_.settings->SetActiveAudio(1);
   audio_.settings->SetMute(5);
   EXPECT_EQ(audio_.settings->GetMute(), 5);
-  ComPtr<IMediaSeeking> seeking;
-  audio_.filter.As(IID_IMediaSeeking, &seeking);
   LONGLONG start = 0;
-  seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+  audio_.Seeking()->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0);
   PlayToEnd();
   // The pin plays 8-bit sound, whose silence is the middle value: a zero
   // would be full negative level.
@@ -130,8 +125,8 @@ TEST_F(AudioPlaybackTest, SeekingWhilePlayingRestartsAtTheIndexEntry) {
   audio_.sink->SetHold(host::SinkFilter::Hold::kUntilReleased);  // keeps playback near the start until the seek is done
   ASSERT_EQ(audio_.graph->Run(), S_OK);
   ASSERT_TRUE(audio_.sink->WaitForSamples(0, 5s));
-  ComPtr<IMediaSeeking> seeking;
-  ASSERT_EQ(audio_.filter.As(IID_IMediaSeeking, &seeking), S_OK);
+  ComPtr<IMediaSeeking> seeking = audio_.Seeking();
+  ASSERT_TRUE(seeking);
   LONGLONG target = 7 * kSecond + kSecond / 2;
   std::thread release([this] {
     std::this_thread::sleep_for(500ms);  // SetPositions must have begun by then, even on a loaded machine
@@ -166,10 +161,8 @@ TEST_F(AudioPlaybackTest, StateChangesInAnyOrderNeverHang) {
     EXPECT_EQ(audio_.graph->Stop(), S_OK);
   }
   audio_.sink->ReleaseSamples();
-  ComPtr<IMediaSeeking> seeking;
-  audio_.filter.As(IID_IMediaSeeking, &seeking);
   LONGLONG start = 0;
-  seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+  audio_.Seeking()->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0);
   PlayToEnd();
   EXPECT_EQ(audio_.Bytes().size() % 400, 0u);
 }

@@ -1,14 +1,13 @@
 #include "filter/splitter_filter.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 
 #include "mkrec/stream_writer.h"
 #include "module/factory_table.h"
+#include "scratch_dir.h"
 #include "vesk/com_ptr.h"
 
 namespace vesk::filter {
@@ -26,10 +25,7 @@ class SplitterFilterTest : public ::testing::Test {
     filter_->QueryInterface(IID_ISplitterSettings, reinterpret_cast<void**>(settings_.GetAddressOf()));
     filter_->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(source_.GetAddressOf()));
   }
-  ~SplitterFilterTest() override {
-    filter_->Stop();
-    std::filesystem::remove(path_);
-  }
+  ~SplitterFilterTest() override { filter_->Stop(); }
 
   // Index positions at 1000, 1010 and 1020, a second of audio after each.
   void WriteRecording() {
@@ -48,18 +44,15 @@ class SplitterFilterTest : public ::testing::Test {
   }
   HRESULT Load(const std::u16string& name) { return source_->Load(name.c_str(), nullptr); }
   std::u16string Path() const { return std::u16string(path_.begin(), path_.end()); }
-  bool Seekable() {
-    ComPtr<IMediaSeeking> seeking;
-    return SUCCEEDED(filter_->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(seeking.GetAddressOf())));
-  }
   ComPtr<IMediaSeeking> Seeking() {
     ComPtr<IMediaSeeking> seeking;
     filter_->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(seeking.GetAddressOf()));
     return seeking;
   }
+  bool Seekable() { return static_cast<bool>(Seeking()); }
 
-  std::string path_ = (std::filesystem::temp_directory_path() /
-                       ("filter-" + std::to_string(::getpid()) + ".vsk")).string();
+  mkrec::testing::ScratchDir dir_;
+  std::string path_ = dir_.File("filter.vsk");
   std::vector<std::uint64_t> offsets_;
   ComPtr<IBaseFilter> filter_;
   ComPtr<ISplitterSettings> settings_;

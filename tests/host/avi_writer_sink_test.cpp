@@ -4,14 +4,11 @@
 
 #include <cstring>
 #include <filesystem>
-#include <iterator>
-#include <string>
 #include <vector>
 
-#include "fake_source.h"
-#include "host/filter_graph.h"
 #include "riff_file.h"
 #include "test_media_types.h"
+#include "writer_graph_test.h"
 
 namespace vesk::host {
 namespace {
@@ -19,18 +16,6 @@ namespace {
 using capture::testing::Le32;
 using capture::testing::ParseAvi;
 using capture::testing::ParsedAvi;
-using test::FakeSource;
-
-MediaType Rgb24Type(LONG width, LONG height) {
-  MediaType rgb32 = test::Rgb32Type(width, height);
-  AM_MEDIA_TYPE type = rgb32.Get();
-  VIDEOINFOHEADER info;
-  std::memcpy(&info, type.pbFormat, sizeof(info));
-  info.bmiHeader.biBitCount = 24;
-  type.subtype = MEDIASUBTYPE_RGB24;
-  type.pbFormat = reinterpret_cast<BYTE*>(&info);
-  return MediaType(type);
-}
 
 std::vector<BYTE> Picture(std::size_t bytes, BYTE seed) {
   std::vector<BYTE> picture(bytes);
@@ -60,42 +45,19 @@ std::vector<BYTE> FrameData(const ParsedAvi& avi, std::size_t frame) {
   return std::vector<BYTE>(begin, begin + Le32(avi.bytes, at + 4));
 }
 
-class AviWriterSinkTest : public ::testing::Test {
+class AviWriterSinkTest : public test::WriterGraphTest<AviWriterSink> {
  protected:
-  void SetUp() override {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    directory_ = std::filesystem::temp_directory_path() / (std::string("vesk-avi-") + test->name());
-    std::filesystem::remove_all(directory_);
-    std::filesystem::create_directories(directory_);
-    path_ = directory_ / "out.avi";
-  }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
+  AviWriterSinkTest() : WriterGraphTest("out.avi") {}
 
-  // A running graph of a fake video source and the writer.
   void Start(const MediaType& type, std::uint64_t size_limit = AviWriter::kDefaultSizeLimit) {
-    source_ = FakeSource::Create({type});
-    sink_ = AviWriterSink::Create(path_, size_limit);
-    graph_->AddFilter(source_.Get(), u"Source");
-    graph_->AddFilter(sink_.Get(), u"Writer");
-    ASSERT_EQ(graph_->ConnectDirect(&source_->Pin(), sink_->Pin(), nullptr), S_OK);
-    ASSERT_EQ(graph_->Run(), S_OK);
+    WriterGraphTest::Start(type, AviWriterSink::Create(path_, size_limit));
   }
-
-  long FilesInDirectory() const {
-    return std::distance(std::filesystem::directory_iterator(directory_), std::filesystem::directory_iterator());
-  }
-
-  std::filesystem::path directory_;
-  std::filesystem::path path_;
-  ComPtr<FilterGraph> graph_ = FilterGraph::Create();
-  ComPtr<FakeSource> source_;
-  ComPtr<AviWriterSink> sink_;
 };
 
 // The module's video pin sends samples without a length: a picture fills the
 // start of the buffer, however large the buffer is.
 TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrame) {
-  Start(test::Rgb32Type(4, 2));
+  Start(test::RgbType(4, 2));
   const std::vector<BYTE> sized = Picture(32, 1);
   const std::vector<BYTE> unsized = Picture(32, 2);
   ASSERT_EQ(source_->Pin().Deliver(sized), S_OK);
@@ -103,7 +65,7 @@ TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrame) {
   EXPECT_FALSE(std::filesystem::exists(path_));  // nothing under the final name until the end
 
   source_->Pin().DeliverEndOfStream();
-  const ParsedAvi avi = ParseAvi(path_.string());
+  const ParsedAvi avi = ParseAvi(path_);
   ASSERT_EQ(avi.error, "");
   ASSERT_EQ(avi.frames.size(), 2u);
   EXPECT_EQ(FrameData(avi, 0), sized);
@@ -112,18 +74,18 @@ TEST_F(AviWriterSinkTest, EachPictureBecomesOneFrame) {
   EXPECT_EQ(sink_->Width(), 4);
   EXPECT_EQ(sink_->Height(), 2);
   EXPECT_EQ(sink_->Status(), S_OK);
-  EXPECT_EQ(FilesInDirectory(), 1);
+  EXPECT_EQ(directory_.Names().size(), 1u);
 }
 
 // Three 24-bit pixels take 9 bytes of a 12-byte row.
 TEST_F(AviWriterSinkTest, Rgb24PicturesKeepTheirPaddedRows) {
-  Start(Rgb24Type(3, 2));
+  Start(test::RgbType(3, 2, 24));
   const std::vector<BYTE> picture = Picture(24, 9);
   ASSERT_EQ(source_->Pin().Deliver(picture), S_OK);
   ASSERT_EQ(source_->Pin().Deliver(Picture(18, 0)), S_OK);  // rows without padding: not a picture
   graph_->Stop();
 
-  const ParsedAvi avi = ParseAvi(path_.string());
+  const ParsedAvi avi = ParseAvi(path_);
   ASSERT_EQ(avi.error, "");
   ASSERT_EQ(avi.frames.size(), 1u);
   EXPECT_EQ(FrameData(avi, 0), picture);
@@ -132,9 +94,9 @@ TEST_F(AviWriterSinkTest, Rgb24PicturesKeepTheirPaddedRows) {
 }
 
 TEST_F(AviWriterSinkTest, PicturesOfAnotherSizeAreDroppedAndCounted) {
-  Start(test::Rgb32Type(2, 2));
+  Start(test::RgbType(2, 2));
   ASSERT_EQ(source_->Pin().Deliver(Picture(16, 0)), S_OK);
-  source_->Pin().SetTypes({test::Rgb32Type(4, 1)});
+  source_->Pin().SetTypes({test::RgbType(4, 1)});
   ComPtr<IGraphConfig> config;
   ASSERT_EQ(ComPtr<FilterGraph>(graph_).As(IID_IGraphConfig, &config), S_OK);
   ASSERT_EQ(config->Reconnect(&source_->Pin(), nullptr, nullptr, nullptr, nullptr, 0), S_OK);
@@ -142,18 +104,18 @@ TEST_F(AviWriterSinkTest, PicturesOfAnotherSizeAreDroppedAndCounted) {
   config.Reset();
   graph_.Reset();  // releasing the graph finishes the file
 
-  ASSERT_EQ(ParseAvi(path_.string()).frames.size(), 1u);
+  ASSERT_EQ(ParseAvi(path_).frames.size(), 1u);
   EXPECT_EQ(sink_->Pictures(), 1);
   EXPECT_EQ(sink_->DroppedPictures(), 1);
 }
 
 TEST_F(AviWriterSinkTest, SizeLimitEndsTheFileWithThePicturesBefore) {
   // 4620 bytes of headers, 40 for the index headers, 8 + 64 + 16 + 8 for each frame.
-  Start(test::Rgb32Type(4, 4), 4620 + 40 + 3 * 96);
+  Start(test::RgbType(4, 4), 4620 + 40 + 3 * 96);
   for (BYTE i = 0; i < 5; ++i) ASSERT_EQ(source_->Pin().Deliver(Picture(64, i)), S_OK);
   source_->Pin().DeliverEndOfStream();
 
-  const ParsedAvi avi = ParseAvi(path_.string());
+  const ParsedAvi avi = ParseAvi(path_);
   ASSERT_EQ(avi.error, "");
   ASSERT_EQ(avi.frames.size(), 3u);
   EXPECT_EQ(FrameData(avi, 2), Picture(64, 2));
@@ -164,15 +126,15 @@ TEST_F(AviWriterSinkTest, SizeLimitEndsTheFileWithThePicturesBefore) {
 }
 
 TEST_F(AviWriterSinkTest, AFileThatCannotBeCreatedIsReportedOnce) {
-  path_ = directory_ / "missing" / "out.avi";
-  Start(test::Rgb32Type(2, 2));
+  path_ = directory_.File("missing/out.avi");
+  Start(test::RgbType(2, 2));
   EXPECT_EQ(source_->Pin().Deliver(Picture(16, 0)), HRESULT_FROM_WIN32(3));
   EXPECT_EQ(source_->Pin().Deliver(Picture(16, 1)), S_OK);
   graph_->Stop();
   EXPECT_EQ(sink_->Status(), HRESULT_FROM_WIN32(3));
   EXPECT_EQ(sink_->Pictures(), 0);
   EXPECT_EQ(sink_->DroppedPictures(), 2);
-  EXPECT_EQ(FilesInDirectory(), 0);
+  EXPECT_TRUE(directory_.Names().empty());
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST_F(FilterGraphTest, StateChangesReachSinksBeforeSources) {
 
 TEST_F(FilterGraphTest, CompletionWaitsForEverySink) {
   ComPtr<FakeSource> audio = FakeSource::Create({PcmType(1, 8000, 8)});
-  ComPtr<FakeSource> video = FakeSource::Create({test::Rgb32Type(4, 2)});
+  ComPtr<FakeSource> video = FakeSource::Create({test::RgbType(4, 2)});
   ComPtr<CountingSink> audio_sink = CountingSink::Create();
   ComPtr<CountingSink> video_sink = CountingSink::Create();
   ComPtr<NullSink> unconnected = NullSink::Create();

@@ -26,18 +26,19 @@ inline host::MediaType PcmType(WORD channels, DWORD rate, WORD bits) {
   return host::MediaType(type);
 }
 
-inline host::MediaType Rgb32Type(LONG width, LONG height) {
+// Uncompressed RGB of 32 or 24 bits a pixel, rows padded to four bytes.
+inline host::MediaType RgbType(LONG width, LONG height, WORD bits = 32) {
   VIDEOINFOHEADER info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
   info.bmiHeader.biHeight = height;
   info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biBitCount = bits;
   info.bmiHeader.biCompression = BI_RGB;
-  info.bmiHeader.biSizeImage = static_cast<DWORD>(width * height * 4);
+  info.bmiHeader.biSizeImage = static_cast<DWORD>((width * bits / 8 + 3) / 4 * 4 * height);
   AM_MEDIA_TYPE type{};
   type.majortype = MEDIATYPE_Video;
-  type.subtype = MEDIASUBTYPE_RGB32;
+  type.subtype = bits == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB32;
   type.formattype = FORMAT_VideoInfo;
   type.cbFormat = sizeof(info);
   type.pbFormat = reinterpret_cast<BYTE*>(&info);

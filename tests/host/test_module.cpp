@@ -13,17 +13,21 @@ namespace {
 std::atomic<long> live_objects{0};
 std::atomic<long> server_locks{0};
 
-class TestObject final : public IPersist {
+// What both classes share: IUnknown over one further interface, and a place
+// in the count of live objects.
+template <class Interface>
+class Counted : public Interface {
  public:
-  TestObject() { ++live_objects; }
+  explicit Counted(REFIID iid) : iid_(iid) { ++live_objects; }
+  virtual ~Counted() { --live_objects; }
 
   STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IPersist) {
+    if (iid != IID_IUnknown && iid != iid_) {
       *object = nullptr;
       return E_NOINTERFACE;
     }
-    *object = static_cast<IPersist*>(this);
+    *object = static_cast<Interface*>(this);
     AddRef();
     return S_OK;
   }
@@ -33,55 +37,43 @@ class TestObject final : public IPersist {
     if (refs == 0) delete this;
     return refs;
   }
+
+ private:
+  const IID& iid_;
+  std::atomic<ULONG> refs_{0};
+};
+
+// Hands out a new object's `iid`; the object goes again if it has none.
+HRESULT HandOut(IUnknown* created, REFIID iid, void** object) {
+  created->AddRef();
+  HRESULT result = created->QueryInterface(iid, object);
+  created->Release();
+  return result;
+}
+
+class TestObject final : public Counted<IPersist> {
+ public:
+  TestObject() : Counted(IID_IPersist) {}
   STDMETHOD(GetClassID)(CLSID* class_id) override {
     if (class_id == nullptr) return E_POINTER;
     *class_id = kTestModuleClass;
     return S_OK;
   }
-
- private:
-  ~TestObject() { --live_objects; }
-  std::atomic<ULONG> refs_{0};
 };
 
-class TestFactory final : public IClassFactory {
+class TestFactory final : public Counted<IClassFactory> {
  public:
-  TestFactory() { ++live_objects; }
-
-  STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IClassFactory) {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++refs_; }
-  STDMETHOD_(ULONG, Release)() override {
-    ULONG refs = --refs_;
-    if (refs == 0) delete this;
-    return refs;
-  }
+  TestFactory() : Counted(IID_IClassFactory) {}
   STDMETHOD(CreateInstance)(IUnknown* outer, REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    auto* created = new TestObject();
-    created->AddRef();
-    HRESULT result = created->QueryInterface(iid, object);
-    created->Release();
-    return result;
+    return HandOut(new TestObject(), iid, object);
   }
   STDMETHOD(LockServer)(BOOL lock) override {
     server_locks += lock ? 1 : -1;
     return S_OK;
   }
-
- private:
-  ~TestFactory() { --live_objects; }
-  std::atomic<ULONG> refs_{0};
 };
 
 }  // namespace
@@ -90,11 +82,7 @@ TEST_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID class_id, REFIID iid, void
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (class_id != kTestModuleClass) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* factory = new TestFactory();
-  factory->AddRef();
-  HRESULT result = factory->QueryInterface(iid, object);
-  factory->Release();
-  return result;
+  return HandOut(new TestFactory(), iid, object);
 }
 
 TEST_MODULE_EXPORT HRESULT DllCanUnloadNow() {

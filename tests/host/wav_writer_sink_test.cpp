@@ -3,24 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
-#include "fake_source.h"
-#include "host/filter_graph.h"
+#include "riff_file.h"
 #include "test_media_types.h"
+#include "writer_graph_test.h"
 
 namespace vesk::host {
 namespace {
 
+using capture::testing::ReadFile;
 using test::FakeSource;
 using test::PcmType;
-
-std::vector<BYTE> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<BYTE> Le32(std::uint32_t value) {
   return {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
@@ -44,32 +38,11 @@ std::vector<BYTE> Header(WORD channels, DWORD rate, WORD bits, std::uint32_t dat
   return header;
 }
 
-class WavWriterSinkTest : public ::testing::Test {
+class WavWriterSinkTest : public test::WriterGraphTest<WavWriterSink> {
  protected:
-  void SetUp() override {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    directory_ = std::filesystem::temp_directory_path() / (std::string("vesk-wav-") + test->name());
-    std::filesystem::remove_all(directory_);
-    std::filesystem::create_directories(directory_);
-    path_ = directory_ / "out.wav";
-  }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
+  WavWriterSinkTest() : WriterGraphTest("out.wav") {}
 
-  // A running graph of a fake audio source and the writer.
-  void Start(const MediaType& type) {
-    source_ = FakeSource::Create({type});
-    sink_ = WavWriterSink::Create(path_);
-    graph_->AddFilter(source_.Get(), u"Source");
-    graph_->AddFilter(sink_.Get(), u"Writer");
-    ASSERT_EQ(graph_->ConnectDirect(&source_->Pin(), sink_->Pin(), nullptr), S_OK);
-    ASSERT_EQ(graph_->Run(), S_OK);
-  }
-
-  std::filesystem::path directory_;
-  std::filesystem::path path_;
-  ComPtr<FilterGraph> graph_ = FilterGraph::Create();
-  ComPtr<FakeSource> source_;
-  ComPtr<WavWriterSink> sink_;
+  void Start(const MediaType& type) { WriterGraphTest::Start(type, WavWriterSink::Create(path_)); }
 };
 
 TEST_F(WavWriterSinkTest, EndOfStreamFinishesTheFileByteForByte) {
@@ -85,7 +58,7 @@ TEST_F(WavWriterSinkTest, EndOfStreamFinishesTheFileByteForByte) {
   EXPECT_EQ(ReadFile(path_), expected);
   EXPECT_EQ(sink_->Status(), S_OK);
   // Only the finished file is left in the directory.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory_), std::filesystem::directory_iterator()), 1);
+  EXPECT_EQ(directory_.Names().size(), 1u);
 }
 
 TEST_F(WavWriterSinkTest, OddDataGetsAPadByteAndStopFinishesTheFile) {
@@ -122,7 +95,7 @@ TEST_F(WavWriterSinkTest, SamplesInAnotherFormatAreDroppedUntilTheFirstReturns) 
 }
 
 TEST_F(WavWriterSinkTest, RefusesAnythingButPcm) {
-  source_ = FakeSource::Create({test::Rgb32Type(8, 8)});
+  source_ = FakeSource::Create({test::RgbType(8, 8)});
   sink_ = WavWriterSink::Create(path_);
   EXPECT_EQ(source_->Pin().Connect(sink_->Pin(), nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
 }

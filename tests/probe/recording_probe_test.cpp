@@ -1,14 +1,12 @@
 #include "probe/recording_probe.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 #include "input/stream_format.h"
 #include "mkrec/stream_writer.h"
+#include "scratch_dir.h"
 
 namespace vesk::probe {
 namespace {
@@ -17,13 +15,7 @@ using mkrec::StreamWriter;
 
 class RecordingProbeTest : public ::testing::Test {
  protected:
-  ~RecordingProbeTest() override { std::filesystem::remove(path_); }
-
-  void Save() {
-    std::ofstream(path_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(sink_.bytes().data()),
-               static_cast<std::streamsize>(sink_.bytes().size()));
-  }
+  void Save() { dir_.Write("probe.vsk", sink_.bytes()); }
   void WriteConfiguration() {
     mkrec::ConfigurationBuilder record("DVR");
     record.Channel(1, input::kChannelVideo, "xvid", "cam1", "-width 352 -height 288")
@@ -33,8 +25,8 @@ class RecordingProbeTest : public ::testing::Test {
     writer_.ChannelDescription(record.bytes());
   }
 
-  std::string path_ = (std::filesystem::temp_directory_path() /
-                       ("probe-" + std::to_string(::getpid()) + ".vsk")).string();
+  mkrec::testing::ScratchDir dir_;
+  std::string path_ = dir_.File("probe.vsk");
   mkrec::VectorSink sink_;
   StreamWriter writer_{sink_};
 };

@@ -71,6 +71,8 @@ TEST(VeskMkrecCliTest, BadArgumentsGiveOneLineAndExitOneLeavingNoFile) {
       {"--start", "2026-02-30 12:00:00", out},
       {"--demo", "--fps", "3", out},
       {"--duration", "1", dir.File("no/such/dir/out.vsk")},
+      {"--duration", "-5", out},
+      {"--fps", "0", out},
   };
   for (const auto& args : cases) {
     std::string shown;
@@ -81,6 +83,31 @@ TEST(VeskMkrecCliTest, BadArgumentsGiveOneLineAndExitOneLeavingNoFile) {
     EXPECT_EQ(run.err.rfind("vesk-mkrec: ", 0), 0u) << run.err;
     EXPECT_TRUE(dir.Names().empty()) << shown;
   }
+  EXPECT_NE(RunMkrec(dir, {"--duration", "-5", out}).err.find("--duration -5: takes a whole number from 1 to 86400"),
+            std::string::npos);
+}
+
+// An existing file is kept unless -y, and an input is never written over.
+TEST(VeskMkrecCliTest, OutputsAreKeptUnlessOverwrittenAndNeverAnInput) {
+  ScratchDir dir;
+  const std::string out = dir.File("out.vsk");
+  std::ofstream(out) << "mine";
+  for (const auto& refused : {std::vector<std::string>{"--duration", "1", out},
+                              std::vector<std::string>{"-n", "--duration", "1", out}}) {
+    const Outcome run = RunMkrec(dir, refused);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("out.vsk: exists and is kept (-y replaces it)"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(Slurp(out), "mine");
+  EXPECT_EQ(RunMkrec(dir, {"-y", "--duration", "1", out}).exitCode, 0);
+  EXPECT_NE(Slurp(out), "mine");
+
+  const std::string y4m = dir.File("a.y4m");
+  std::ofstream(y4m) << "YUV4MPEG2 W16 H16 F5:1 C420jpeg\nFRAME\n" << std::string(16 * 16 * 3 / 2, 'x');
+  const Outcome self = RunMkrec(dir, {"-y", "--camera", "0:y4m=" + y4m, y4m});
+  EXPECT_EQ(self.exitCode, 1);
+  EXPECT_NE(self.err.find("a.y4m: is an input of this run"), std::string::npos) << self.err;
+  EXPECT_EQ(Slurp(y4m).rfind("YUV4MPEG2", 0), 0u);
 }
 
 TEST(VeskMkrecCliTest, WritesTheRecordingAndSaysWhatItWrote) {
@@ -130,8 +157,9 @@ TEST(VeskMkrecCliTest, AnInterruptedRunLeavesNoFile) {
   }
 }
 
-TEST(VeskMkrecCliTest, HelpAndDemo) {
+TEST(VeskMkrecCliTest, HelpVersionAndDemo) {
   ScratchDir dir;
+  EXPECT_EQ(RunMkrec(dir, {"--version"}).out, std::string("vesk-mkrec ") + VESK_VERSION + "\n");
   const Outcome help = RunMkrec(dir, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--camera SLOT[:WxH][:y4m=FILE]"), std::string::npos);

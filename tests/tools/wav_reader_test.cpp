@@ -12,16 +12,27 @@ using testing::FmtChunk;
 using testing::ScratchDir;
 using testing::WavFile;
 
-TEST(WavReaderTest, ReadsFormatAndWholeSampleFramesPastOtherChunks) {
+TEST(WavReaderTest, ReadsFormatAndWholeSampleFramesPastOtherChunksPieceByPiece) {
   ScratchDir dir;
   WavReader reader;
-  const auto file = WavFile(FmtChunk(1, 2, 22050, 16), {1, 2, 3, 4, 5, 6, 7});
-  ASSERT_TRUE(reader.Read(dir.Write("a.wav", file)).ok());
+  const auto file = WavFile(FmtChunk(1, 2, 22050, 16), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+  ASSERT_TRUE(reader.Open(dir.Write("a.wav", file)).ok());
   EXPECT_EQ(reader.format().channels, 2u);
   EXPECT_EQ(reader.format().rate, 22050u);
   EXPECT_EQ(reader.format().bits, 16u);
   // A trailing partial frame is dropped.
-  EXPECT_EQ(reader.samples(), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(reader.sampleBytes(), 8u);
+  std::vector<std::uint8_t> got;
+  for (int round = 0; round < 2; ++round) {
+    std::uint8_t piece[3];
+    std::size_t read = 0;
+    do {
+      ASSERT_TRUE(reader.Read(piece, sizeof piece, read).ok());
+      got.insert(got.end(), piece, piece + read);
+    } while (read > 0);
+    ASSERT_TRUE(reader.Rewind().ok());
+  }
+  EXPECT_EQ(got, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
 TEST(WavReaderTest, ExplainsFilesItCannotRead) {
@@ -43,7 +54,7 @@ TEST(WavReaderTest, ExplainsFilesItCannotRead) {
   };
   for (const auto& c : cases) {
     WavReader reader;
-    const Status status = reader.Read(dir.Write("bad.wav", c.bytes));
+    const Status status = reader.Open(dir.Write("bad.wav", c.bytes));
     EXPECT_NE(status.message().find(c.expected), std::string::npos)
         << "expected '" << c.expected << "', got '" << status.message() << "'";
   }

@@ -27,12 +27,13 @@ std::vector<std::uint8_t> Y4m(const std::string& header, int frames) {
 TEST(Y4mReaderTest, ReadsFramesToTheEndAndAgainAfterRewind) {
   ScratchDir dir;
   for (const char* header :
-       {"YUV4MPEG2 W4 H2 F25:1 Ip A1:1 C420jpeg XYSCSS=420JPEG", "YUV4MPEG2 W4 H2 F25:1"}) {
+       {"YUV4MPEG2 W4 H2 F30000:1001 Ip A1:1 C420jpeg XYSCSS=420JPEG", "YUV4MPEG2 W4 H2 F25:1"}) {
     SCOPED_TRACE(header);
     Y4mReader reader;
     ASSERT_TRUE(reader.Open(dir.Write("clip.y4m", Y4m(header, 2))).ok());
     EXPECT_EQ(reader.width(), 4);
     EXPECT_EQ(reader.height(), 2);
+    EXPECT_NEAR(reader.framesPerSecond(), header[17] == '3' ? 29.97 : 25.0, 0.001);
     I420Picture picture;
     bool got = false;
     for (int pass = 0; pass < 2; ++pass) {
@@ -64,6 +65,7 @@ TEST(Y4mReaderTest, ExplainsFilesItCannotRead) {
       {Y4m("YUV4MPEG2 W4 H2 C420p10", 1), "C420p10 is not supported"},
       {Y4m("YUV4MPEG2 H2", 1), "lacks width"},
       {Y4m("YUV4MPEG2 W-4 H2", 1), "bad width"},
+      {Y4m("YUV4MPEG2 W4 H2 F25:0", 1), "bad frame rate '25:0'"},
       {Y4m("RIFF W4 H2", 1), "not a YUV4MPEG2 file"},
       {cut, "frame 1 is cut short"},
       {noFrameHeader, "frame 0 lacks its FRAME header"},

@@ -15,14 +15,10 @@ namespace vesk::video {
 namespace {
 
 using reference::EncodeFrames;
+using reference::ReferenceDecoder;
 
 constexpr std::uint32_t kWidth = 64;
 constexpr std::uint32_t kHeight = 48;
-
-class ReferenceDecoder : public reference::ReferenceDecoder {
- public:
-  explicit ReferenceDecoder(int colourSpace) : reference::ReferenceDecoder(colourSpace, kWidth, kHeight) {}
-};
 
 AM_MEDIA_TYPE MediaType(const GUID& subtype, VIDEOINFOHEADER& format, WORD bitCount) {
   format = {};
@@ -52,18 +48,13 @@ TEST_F(VideoCodecTest, DecodesAsXvidcoreDoesBottomUp) {
   ASSERT_EQ(codec.SetMediaType(MediaType(MEDIASUBTYPE_RGB32, format_, 32)), S_OK);
   EXPECT_EQ(codec.ColourSpace(), static_cast<int>(0x80000040u));
   EXPECT_EQ(codec.Stride(), static_cast<int>(4 * kWidth));
-  ReferenceDecoder flipped(XVID_CSP_BGRA | XVID_CSP_VFLIP);
-  ReferenceDecoder topDown(XVID_CSP_BGRA);
+  ReferenceDecoder flipped(XVID_CSP_BGRA | XVID_CSP_VFLIP, kWidth, kHeight);
   const std::size_t row = 4 * kWidth;
   for (std::size_t i = 0; i < frames.size(); ++i) {
     const auto& bytes = frames[i].bytes;
     ASSERT_EQ(codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size())), bytes.size());
     const auto& expected = flipped.Decode(bytes);
     ASSERT_EQ(std::memcmp(codec.Picture(), expected.data(), expected.size()), 0) << "frame " << i;
-    // The first row in memory is the bottom row of the picture.
-    const auto& upright = topDown.Decode(bytes);
-    for (std::uint32_t y = 0; y < kHeight; ++y)
-      ASSERT_EQ(std::memcmp(codec.Picture() + y * row, upright.data() + (kHeight - 1 - y) * row, row), 0);
   }
   // The test picture is not black: something was decoded at all.
   EXPECT_NE(std::count(codec.Picture(), codec.Picture() + row * kHeight, 0), static_cast<long>(row * kHeight));
@@ -77,8 +68,7 @@ TEST_F(VideoCodecTest, CopiesThePictureAsDecodedOrAsChangedIntoLongerRows) {
     const auto frames = EncodeFrames(static_cast<int>(width), static_cast<int>(height), 6);
     CVideoCodec codec(size_);
     ASSERT_EQ(codec.SetMediaType(MediaType(MEDIASUBTYPE_RGB32, format_, 32)), S_OK);
-    reference::ReferenceDecoder reference(XVID_CSP_BGRA | XVID_CSP_VFLIP, static_cast<int>(width),
-                                          static_cast<int>(height));
+    ReferenceDecoder reference(XVID_CSP_BGRA | XVID_CSP_VFLIP, static_cast<int>(width), static_cast<int>(height));
     const std::size_t row = 4 * width;
     constexpr std::uint8_t kUntouched = 0xAB;
     std::vector<std::uint8_t> tile(2 * row * height, kUntouched);
@@ -217,7 +207,7 @@ TEST_F(VideoCodecTest, SurvivesForeignSizesTruncatedAndRandomInput) {
     codec.DecodeFrame(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   }
   // Still decodes a good stream afterwards.
-  ReferenceDecoder reference(XVID_CSP_BGRA | XVID_CSP_VFLIP);
+  ReferenceDecoder reference(XVID_CSP_BGRA | XVID_CSP_VFLIP, kWidth, kHeight);
   const auto& key = frames[5].bytes;
   codec.DecodeFrame(key.data(), static_cast<std::uint32_t>(key.size()));
   const auto& expected = reference.Decode(key);

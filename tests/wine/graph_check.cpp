@@ -26,12 +26,14 @@
 #include <string>
 #include <vector>
 
+#include "check_report.h"
 #include "vesk/com_ptr.h"
 #include "vesk/splitter_settings.h"
 
 namespace {
 
 using vesk::ComPtr;
+using namespace wine_check;
 
 // The Sample Grabber and the Null Renderer, as qedit registers them.
 const CLSID kSampleGrabber = {0xC1F400A0, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
@@ -39,17 +41,6 @@ const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60
 
 constexpr LONG kCompletionTimeoutMs = 60000;
 constexpr LONGLONG kUnitsPerSecond = 10000000;
-
-bool failed = false;
-
-// Prints the step's result and remembers a failure.
-HRESULT Check(HRESULT hr, const char* step) {
-  if (FAILED(hr)) {
-    std::printf("FAILED: %s: 0x%08lX\n", step, static_cast<unsigned long>(hr));
-    failed = true;
-  }
-  return hr;
-}
 
 // Keeps what one grabber saw: the bytes of every sample, or only the count
 // and the last sample that had any.
@@ -222,8 +213,7 @@ class GraphSession {
     LONG code = 0;
     if (FAILED(Check(events_->WaitForCompletion(kCompletionTimeoutMs, &code), "WaitForCompletion"))) return false;
     if (code != EC_COMPLETE) {
-      std::printf("FAILED: the graph ended with event %ld, not EC_COMPLETE\n", code);
-      failed = true;
+      Fail("the graph ended with event " + std::to_string(code) + ", not EC_COMPLETE");
       return false;
     }
     return true;
@@ -314,13 +304,6 @@ class GraphSession {
   Branch audio_;
   Branch video_;
 };
-
-std::wstring Wide(const char* text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-  return wide;
-}
 
 void Play(const char* location, const std::string& folder) {
   GraphSession session;

@@ -1,5 +1,6 @@
 // One camera's compressed pictures: from the synthetic test picture or from a
-// Y4M file (played again from the start when it runs out).
+// Y4M file, taken at the file's own frame rate (frames skipped or shown again
+// to keep time) and played again from the start when it runs out.
 #pragma once
 
 #include <cstdint>
@@ -27,13 +28,16 @@ class CameraFeed {
   Status Next(double seconds, EncodedFrame& out);
 
  private:
-  Status ReadFilePicture();
+  Status ReadFilePicture(double seconds);
+  Status ReadNextFileFrame();
 
   int width_ = 0;
   int height_ = 0;
   std::optional<TestPicture> synthetic_;
   std::unique_ptr<Y4mReader> file_;
   I420Picture picture_;
+  std::uint64_t fileFramesRead_ = 0;  // counting every pass through the file
+  std::uint64_t picturesMade_ = 0;
   XvidEncoder encoder_;
 };
 

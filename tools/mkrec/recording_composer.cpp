@@ -124,6 +124,7 @@ Status RecordingComposer::Write(StreamWriter& writer) {
     for (std::uint32_t tick = 0; tick < plan_.framesPerSecond; ++tick) {
       if (Status s = WriteTick(second, tick, writer); !s.ok()) return s;
     }
+    if (progress_) progress_(second + 1, plan_.durationSeconds);
   }
   summary_.bytes = writer.Position() - startBytes;
   summary_.packets = writer.PacketCount() - startPackets;
@@ -170,10 +171,13 @@ Status RecordingComposer::WriteTick(std::uint32_t second, std::uint32_t tick,
                       plan_.maxFragment);
     ++summary_.videoFrames;
   }
+  std::vector<std::uint8_t> payload;
   for (std::size_t i = 0; i < audio_.size(); ++i) {
     const std::uint64_t frames = TickFrames(audio_[i]->format().rate, tick, plan_.framesPerSecond);
     if (frames == 0) continue;  // rates below the frame rate skip some ticks
-    writer.DataPacket(plan_.audio[i].channel, audio_[i]->NextPacket(frames), 0, plan_.maxFragment);
+    if (Status s = audio_[i]->NextPacket(frames, payload); !s.ok())
+      return Status::Error("audio channel " + std::to_string(plan_.audio[i].channel) + ": " + s.message());
+    writer.DataPacket(plan_.audio[i].channel, payload, 0, plan_.maxFragment);
     ++summary_.audioPackets;
   }
   return Status::Ok();

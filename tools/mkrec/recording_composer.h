@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,10 @@ class RecordingComposer {
 
   const CompositionSummary& summary() const { return summary_; }
 
+  // Called after each second written, with the seconds done and in all.
+  using Progress = std::function<void(std::uint32_t done, std::uint32_t total)>;
+  void SetProgress(Progress progress) { progress_ = std::move(progress); }
+
  private:
   Status OpenFeeds();
   Status CheckAudioFormatsAgree() const;
@@ -47,6 +52,7 @@ class RecordingComposer {
   std::vector<std::unique_ptr<AudioFeed>> audio_;     // in plan order
   std::vector<std::uint8_t> description_;
   CompositionSummary summary_;
+  Progress progress_;
 };
 
 }  // namespace vesk::mkrec

@@ -6,8 +6,6 @@ namespace vesk::mkrec {
 
 namespace {
 
-constexpr std::uint32_t kMaxDuration = 24 * 60 * 60;
-constexpr std::uint32_t kMaxFramesPerSecond = 60;
 constexpr std::uint32_t kMaxCameras = 4;
 constexpr std::uint32_t kMaxAudioRate = 192000;
 constexpr std::size_t kMaxDeviceName = 79;

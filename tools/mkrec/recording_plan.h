@@ -24,6 +24,9 @@ struct CameraPlan {
   std::string name;     // empty: "Camera <slot>"
 };
 
+constexpr std::uint32_t kMaxDuration = 24 * 60 * 60;
+constexpr std::uint32_t kMaxFramesPerSecond = 60;
+
 struct AudioPlan {
   std::uint8_t channel = 8;
   AudioFormat format;  // ignored for a WAV source, whose fmt chunk gives it

@@ -1,8 +1,9 @@
 #include "mkrec/wav_reader.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <vector>
 
 #include "platform/little_endian.h"
 
@@ -22,46 +23,68 @@ bool HasId(const std::uint8_t* p, const char* id) { return std::memcmp(p, id, 4)
 
 }  // namespace
 
-Status WavReader::Read(const std::string& path) {
+Status WavReader::Open(const std::string& path) {
   path_ = path;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::Error(path + ": cannot open");
-  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)),
-                                       std::istreambuf_iterator<char>());
-  if (in.bad()) return Status::Error(path + ": read failed");
-  return Parse(file);
+  position_ = 0;
+  file_.reset(std::fopen(path.c_str(), "rb"));
+  if (!file_) return Status::Error(path + ": cannot open: " + std::strerror(errno));
+  if (std::fseek(file_.get(), 0, SEEK_END) != 0) return Status::Error(path + ": cannot be read to its end");
+  const long size = std::ftell(file_.get());
+  if (size < 0) return Status::Error(path + ": cannot be read to its end");
+  return FindChunks(static_cast<std::uint64_t>(size));
 }
 
-Status WavReader::Parse(const std::vector<std::uint8_t>& file) {
-  if (file.size() < kRiffHeader || !HasId(file.data(), "RIFF") || !HasId(file.data() + 8, "WAVE"))
+Status WavReader::FindChunks(std::uint64_t fileSize) {
+  std::uint8_t header[kRiffHeader];
+  std::rewind(file_.get());
+  if (std::fread(header, 1, kRiffHeader, file_.get()) != kRiffHeader || !HasId(header, "RIFF") ||
+      !HasId(header + 8, "WAVE"))
     return Status::Error(path_ + ": not a RIFF/WAVE file");
-  bool haveFormat = false;
-  const std::uint8_t* data = nullptr;
+  bool haveFormat = false, haveData = false;
   std::uint32_t dataSize = 0;
-  std::size_t offset = kRiffHeader;
+  std::uint64_t offset = kRiffHeader;
   // The RIFF size field is often wrong in files written while recording, so
   // the chunks are walked up to the real end of the file.
-  while (file.size() - offset >= kChunkHeader) {
-    const std::uint8_t* chunk = file.data() + offset;
+  while (fileSize - offset >= kChunkHeader) {
+    std::uint8_t chunk[kChunkHeader];
+    if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
+        std::fread(chunk, 1, kChunkHeader, file_.get()) != kChunkHeader)
+      return Status::Error(path_ + ": read failed");
     const std::uint32_t size = LoadLe32(chunk + 4);
-    const std::size_t left = file.size() - offset - kChunkHeader;
+    const std::uint64_t left = fileSize - offset - kChunkHeader;
     if (HasId(chunk, "fmt ")) {
       if (size > left) return Status::Error(path_ + ": fmt chunk is cut short");
-      if (Status format = ParseFormat(chunk + kChunkHeader, size); !format.ok()) return format;
+      std::vector<std::uint8_t> body(size);
+      if (std::fread(body.data(), 1, size, file_.get()) != size) return Status::Error(path_ + ": read failed");
+      if (Status format = ParseFormat(body.data(), size); !format.ok()) return format;
       haveFormat = true;
     } else if (HasId(chunk, "data")) {
       if (size > left) return Status::Error(path_ + ": data chunk is cut short");
-      data = chunk + kChunkHeader;
+      samplesStart_ = offset + kChunkHeader;
       dataSize = size;
+      haveData = true;
     }
     if (size >= left) break;
     // Chunks start on even offsets: an odd-sized chunk is followed by a pad byte.
     offset += kChunkHeader + size + (size & 1);
   }
   if (!haveFormat) return Status::Error(path_ + ": no fmt chunk");
-  if (!data) return Status::Error(path_ + ": no data chunk");
-  const std::uint32_t whole = dataSize - dataSize % format_.frameBytes();
-  samples_.assign(data, data + whole);
+  if (!haveData) return Status::Error(path_ + ": no data chunk");
+  sampleBytes_ = dataSize - dataSize % format_.frameBytes();
+  return Rewind();
+}
+
+Status WavReader::Read(std::uint8_t* out, std::size_t size, std::size_t& read) {
+  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, sampleBytes_ - position_));
+  read = std::fread(out, 1, wanted, file_.get());
+  position_ += read;
+  return read == wanted ? Status::Ok() : Status::Error(path_ + ": read failed");
+}
+
+Status WavReader::Rewind() {
+  position_ = 0;
+  if (std::fseek(file_.get(), static_cast<long>(samplesStart_), SEEK_SET) != 0)
+    return Status::Error(path_ + ": cannot go back to the first sample");
   return Status::Ok();
 }
 

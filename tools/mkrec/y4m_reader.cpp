@@ -30,6 +30,21 @@ bool ParseSide(const std::string& text, int& out) {
   return error == std::errc() && next == end && out > 0 && out <= kMaxSide;
 }
 
+// "30000:1001" as frames per second.
+bool ParseRate(const std::string& text, double& out) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos) return false;
+  unsigned numerator = 0, denominator = 0;
+  const char* end = text.data() + text.size();
+  const auto first = std::from_chars(text.data(), text.data() + colon, numerator);
+  const auto second = std::from_chars(text.data() + colon + 1, end, denominator);
+  if (first.ec != std::errc() || first.ptr != text.data() + colon || second.ec != std::errc() ||
+      second.ptr != end || numerator == 0 || denominator == 0)
+    return false;
+  out = static_cast<double>(numerator) / denominator;
+  return true;
+}
+
 // The 8-bit 4:2:0 variants, which differ only in where chroma samples sit.
 bool Is420(const std::string& chroma) {
   return chroma == "420" || chroma == "420jpeg" || chroma == "420paldv" || chroma == "420mpeg2";
@@ -56,6 +71,7 @@ Status Y4mReader::ParseHeader(const std::string& line) {
   if (!(words >> word) || word != "YUV4MPEG2")
     return Status::Error(path_ + ": not a YUV4MPEG2 file");
   width_ = height_ = 0;
+  framesPerSecond_ = 0;
   while (words >> word) {
     const char tag = word[0];
     const std::string value = word.substr(1);
@@ -63,6 +79,8 @@ Status Y4mReader::ParseHeader(const std::string& line) {
       return Status::Error(path_ + ": bad width '" + value + "'");
     if (tag == 'H' && !ParseSide(value, height_))
       return Status::Error(path_ + ": bad height '" + value + "'");
+    if (tag == 'F' && !ParseRate(value, framesPerSecond_))
+      return Status::Error(path_ + ": bad frame rate '" + value + "'");
     if (tag == 'C' && !Is420(value))
       return Status::Error(path_ + ": colour layout C" + value +
                            " is not supported, only 8-bit 4:2:0");

@@ -18,6 +18,8 @@ class Y4mReader {
 
   int width() const { return width_; }
   int height() const { return height_; }
+  // The frame rate the header gives (F<numerator>:<denominator>); 0 without one.
+  double framesPerSecond() const { return framesPerSecond_; }
 
   // The next frame into `picture`; `gotFrame` is false when the file ended
   // cleanly before another frame.
@@ -36,6 +38,7 @@ class Y4mReader {
   std::string path_;
   int width_ = 0;
   int height_ = 0;
+  double framesPerSecond_ = 0;
   long dataStart_ = 0;
   std::uint64_t frameNumber_ = 0;
 };

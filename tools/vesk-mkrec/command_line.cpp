@@ -26,6 +26,13 @@ Status Bad(const std::string& option, const std::string& value, const std::strin
   return Status::Error(option + " " + value + ": " + why);
 }
 
+// A whole number from `low` to `high`, or the range in the error.
+Status WholeNumber(const std::string& option, const std::string& value, std::uint32_t low, std::uint32_t high,
+                   std::uint32_t& out) {
+  if (ParseNumber(value, high, out) && out >= low) return Status::Ok();
+  return Bad(option, value, "takes a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+}
+
 // Splits "a:b:c" at its colons; a field starting with `greedy` takes the rest
 // of the text, colons included, so file paths can hold them.
 std::vector<std::string> Fields(const std::string& spec, const std::string& greedy) {
@@ -67,7 +74,19 @@ const char* CommandLine::Usage() {
          "  --mark-keyframes           set the mark flag on key frames\n"
          "  --allow-mixed-audio        write audio channels of different formats (players\n"
          "                             play one format: for test files only)\n"
+         "  -y, --overwrite            replace an output file that exists (it is kept\n"
+         "                             otherwise); -n, --no-overwrite refuses at once\n"
+         "  --version                  print the version\n"
          "  --help                     show this text\n";
+}
+
+std::vector<std::string> CommandLine::InputFiles() const {
+  std::vector<std::string> files;
+  for (const CameraPlan& camera : plan_.cameras)
+    if (!camera.y4mPath.empty()) files.push_back(camera.y4mPath);
+  for (const AudioPlan& audio : plan_.audio)
+    if (!audio.wavPath.empty()) files.push_back(audio.wavPath);
+  return files;
 }
 
 Status CommandLine::Parse(const std::vector<std::string>& args) {
@@ -78,6 +97,14 @@ Status CommandLine::Parse(const std::vector<std::string>& args) {
     if (arg == "--help" || arg == "-h") {
       help_ = true;
       return Status::Ok();
+    }
+    if (arg == "--version") {
+      version_ = true;
+      return Status::Ok();
+    }
+    if (arg == "-y" || arg == "--overwrite" || arg == "-n" || arg == "--no-overwrite") {
+      overwrite_ = arg == "-y" || arg == "--overwrite" ? cli::Overwrite::kAlways : cli::Overwrite::kNever;
+      continue;
     }
     if (arg == "--demo") {
       demo_ = true;
@@ -121,15 +148,13 @@ Status CommandLine::Option(const std::string& name, const std::string& value) {
   } else if (name == "--mark-keyframes") {
     plan_.markKeyFrames = true;
   } else if (name == "--duration") {
-    if (!ParseNumber(value, UINT32_MAX, plan_.durationSeconds))
-      return Bad(name, value, "not a number");
+    return WholeNumber(name, value, 1, kMaxDuration, plan_.durationSeconds);
   } else if (name == "--fps") {
-    if (!ParseNumber(value, UINT32_MAX, plan_.framesPerSecond))
-      return Bad(name, value, "not a number");
+    return WholeNumber(name, value, 1, kMaxFramesPerSecond, plan_.framesPerSecond);
   } else if (name == "--max-fragment") {
-    if (!ParseNumber(value, UINT32_MAX, plan_.maxFragment)) return Bad(name, value, "not a number");
+    return WholeNumber(name, value, 1, input::kMaxFragmentPayload, plan_.maxFragment);
   } else if (name == "--repeat-description") {
-    if (!ParseNumber(value, UINT32_MAX, number)) return Bad(name, value, "not a number");
+    if (Status s = WholeNumber(name, value, 0, kMaxDuration - 1, number); !s.ok()) return s;
     plan_.repeatDescriptionAt = number;
   } else if (name == "--device") {
     plan_.deviceName = value;

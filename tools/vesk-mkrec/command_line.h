@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_files.h"
 #include "mkrec/recording_plan.h"
 #include "mkrec/status.h"
 
@@ -15,6 +16,10 @@ class CommandLine {
   Status Parse(const std::vector<std::string>& args);
 
   bool helpWanted() const { return help_; }
+  bool versionWanted() const { return version_; }
+  cli::Overwrite overwrite() const { return overwrite_; }
+  // The Y4M and WAV files the recording is made from.
+  std::vector<std::string> InputFiles() const;
   const std::string& outputPath() const { return output_; }
   const RecordingPlan& plan() const { return plan_; }
 
@@ -28,6 +33,8 @@ class CommandLine {
   Status Start(const std::string& text);
 
   bool help_ = false;
+  bool version_ = false;
+  cli::Overwrite overwrite_ = cli::Overwrite::kAsk;
   bool demo_ = false;
   bool planOptionGiven_ = false;
   bool statusOptionGiven_ = false;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -56,10 +57,20 @@ Status WriteRecording(const CommandLine& commandLine, CompositionSummary& summar
   vesk::mkrec::FileSink sink(temporary);
   vesk::mkrec::StreamWriter writer(sink);
   vesk::mkrec::RecordingComposer composer(commandLine.plan());
+  // On a terminal, long runs say how far they are.
+  const bool terminal = ::isatty(STDERR_FILENO);
+  const auto started = std::chrono::steady_clock::now();
+  bool progressShown = false;
+  composer.SetProgress([&](std::uint32_t done, std::uint32_t total) {
+    if (!terminal || std::chrono::steady_clock::now() - started < std::chrono::seconds(1)) return;
+    std::fprintf(stderr, "\rvesk-mkrec: %s: %u of %u seconds written", output.c_str(), done, total);
+    progressShown = true;
+  });
   Status status = sink.IsOpen() ? composer.Write(writer) : Status::Error(output + ": cannot write");
   if (!sink.Close() && status.ok()) status = Status::Error(output + ": write failed");
   if (status.ok() && std::rename(temporary.c_str(), output.c_str()) != 0)
     status = Status::Error(output + ": cannot rename the finished file into place");
+  if (progressShown) std::fputc('\n', stderr);
   if (!status.ok()) std::remove(temporary.c_str());
   staged = 0;
   if (!status.ok()) return status;
@@ -74,6 +85,14 @@ int Run(const std::vector<std::string>& args) {
     std::fputs(CommandLine::Usage(), stdout);
     return 0;
   }
+  if (commandLine.versionWanted()) {
+    std::printf("vesk-mkrec %s\n", VESK_VERSION);
+    return 0;
+  }
+  std::string refusal;
+  if (!vesk::cli::CheckOutputFiles({commandLine.outputPath()}, commandLine.InputFiles(), commandLine.overwrite(),
+                                   "vesk-mkrec", &refusal))
+    return Fail(refusal);
   CompositionSummary summary;
   if (Status s = WriteRecording(commandLine, summary); !s.ok()) return Fail(s.message());
   std::printf(

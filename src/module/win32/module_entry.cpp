@@ -4,6 +4,8 @@
 #include "module/class_factory.h"
 #include "module/win32/class_registration.h"
 #include "platform/debug_trace.h"
+#include "platform/win32/win32_dialog_system.h"
+#include "settings/installed_dialog_system.h"
 
 using namespace vesk;
 
@@ -26,6 +28,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void*) {
     DisableThreadLibraryCalls(module);
     moduleHandle = module;
     platform::DebugTrace::Install(&debuggerOutput);
+    // No host brings a dialog system on Windows: the page shows the module's own dialog resources.
+    static platform::Win32DialogSystem dialogSystem(module);
+    settings::InstallDialogSystem(&dialogSystem);
   }
   return TRUE;
 }

@@ -1,15 +1,16 @@
-#include "apps/vesk-play/output_files.h"
+#include "cli/output_files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 
-namespace vesk::play {
+namespace vesk::cli {
 namespace {
 
 struct FileIdentity {
@@ -25,8 +26,8 @@ std::optional<FileIdentity> Identify(const std::string& path) {
   return FileIdentity{status.st_dev, status.st_ino, S_ISDIR(status.st_mode)};
 }
 
-bool UserAgrees(const std::string& path) {
-  std::fprintf(stderr, "vesk-play: %s exists. Overwrite? [y/N] ", path.c_str());
+bool UserAgrees(const char* program, const std::string& path) {
+  std::fprintf(stderr, "%s: %s exists. Overwrite? [y/N] ", program, path.c_str());
   std::fflush(stderr);
   char answer[16] = {};
   return std::fgets(answer, sizeof answer, stdin) && (answer[0] == 'y' || answer[0] == 'Y');
@@ -34,9 +35,11 @@ bool UserAgrees(const std::string& path) {
 
 }  // namespace
 
-bool CheckOutputFiles(const std::vector<std::string>& outputs, const std::string& input, Overwrite overwrite,
-                      std::string* error) {
-  const std::optional<FileIdentity> recording = input.empty() ? std::nullopt : Identify(input);
+bool CheckOutputFiles(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
+                      Overwrite overwrite, const char* program, std::string* error) {
+  std::vector<FileIdentity> read;
+  for (const std::string& input : inputs)
+    if (const std::optional<FileIdentity> identity = Identify(input)) read.push_back(*identity);
   std::vector<FileIdentity> checked;
   std::vector<std::filesystem::path> named;
   for (const std::string& path : outputs) {
@@ -50,14 +53,22 @@ bool CheckOutputFiles(const std::vector<std::string>& outputs, const std::string
       }
     }
     named.push_back(full);
+    // The folder must take a new file: the output is made there under another name first.
+    const std::filesystem::path folder = std::filesystem::path(path).has_parent_path()
+                                             ? std::filesystem::path(path).parent_path()
+                                             : std::filesystem::path(".");
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+      *error = path + ": cannot be written in " + folder.string() + ": " + std::strerror(errno);
+      return false;
+    }
     const std::optional<FileIdentity> existing = Identify(path);
     if (!existing) continue;
     if (existing->directory) {
       *error = path + ": is a directory, not a file to write";
       return false;
     }
-    if (recording && *existing == *recording) {
-      *error = path + ": is the recording being played; it is not overwritten";
+    if (std::find(read.begin(), read.end(), *existing) != read.end()) {
+      *error = path + ": is an input of this run; it is not overwritten";
       return false;
     }
     for (const FileIdentity& other : checked) {
@@ -68,7 +79,7 @@ bool CheckOutputFiles(const std::vector<std::string>& outputs, const std::string
     }
     checked.push_back(*existing);
     const bool replace = overwrite == Overwrite::kAlways ||
-                         (overwrite == Overwrite::kAsk && ::isatty(STDIN_FILENO) && UserAgrees(path));
+                         (overwrite == Overwrite::kAsk && ::isatty(STDIN_FILENO) && UserAgrees(program, path));
     if (!replace) {
       *error = path + ": exists and is kept (-y replaces it)";
       return false;
@@ -77,4 +88,4 @@ bool CheckOutputFiles(const std::vector<std::string>& outputs, const std::string
   return true;
 }
 
-}  // namespace vesk::play
+}  // namespace vesk::cli
