@@ -28,7 +28,9 @@ std::unique_ptr<DesktopSession> DesktopSession::Open(const std::string& location
   }
   session->module_ = host::ModuleLoader::Load(modulePath, error);
   if (!session->module_) return nullptr;
-  if (!IsUrl(location) && !std::filesystem::is_regular_file(location)) {
+  // The module also takes a file's name after the prefix "file:\".
+  const std::string file = location.rfind("file:\\", 0) == 0 ? location.substr(6) : location;
+  if (!IsUrl(location) && !std::filesystem::is_regular_file(file)) {
     *error = location + ": no such file";
     return nullptr;
   }
