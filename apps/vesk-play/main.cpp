@@ -1,6 +1,10 @@
 // vesk-play: plays a VESK recording through the playback module.
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "apps/vesk-play/play_options.h"
 #include "apps/vesk-play/player.h"
@@ -37,6 +41,19 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // A location alone: the desktop player beside this program shows it, where there is a display.
+  if (argc == 2 && options->location == argv[1]) {
+#ifdef VESK_DESKTOP_PLAYER
+    const char* display = std::getenv("DISPLAY");
+    std::error_code ignored;  // no path: the exec below fails and says so
+    const auto window = std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "vesk-desktop";
+    if (display && *display) ::execl(window.c_str(), "vesk-desktop", argv[1], static_cast<char*>(nullptr));
+    std::fprintf(stderr, "vesk-play: %s: playing without a window\n",
+                 display && *display ? "the desktop player cannot be started" : "no display");
+#else
+    std::fprintf(stderr, "vesk-play: this build has no desktop player: playing without a window\n");
+#endif
+  }
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   auto player = vesk::play::Player::Open(*options, &error);

@@ -71,6 +71,8 @@ inline Outcome RunPlayer(const Scratch& dir, std::vector<std::string> args, int 
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
+  // A location given alone opens the desktop window where there is a display.
+  ::unsetenv("DISPLAY");
   Outcome run;
   pid_t pid = 0;
   const int spawned = ::posix_spawn(&pid, VESK_PLAY_PATH, &files, nullptr, argv.data(), environ);
