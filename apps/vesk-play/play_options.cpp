@@ -12,8 +12,9 @@ namespace vesk::play {
 const char* const kPlayUsage =
     "usage: vesk-play [OPTIONS] LOCATION\n"
     "Plays a VESK recording (a file, or http://host:port/path for a live recorder).\n"
+    "A location given alone opens the desktop player where there is a display.\n"
     "\n"
-    "  --headless            play without a window (the only way for now)\n"
+    "  --headless            play without a window, to the outputs given or to none\n"
     "  --info                print the configuration report, every channel with its own\n"
     "                        format, the time range and the duration\n"
     "  --config-report       print the configuration report as the property page shows it\n"
