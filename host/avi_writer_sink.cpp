@@ -6,6 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "host/media_type.h"
+
 namespace vesk::host {
 
 std::uint64_t AviWriterSink::PictureFormat::Bytes() const {
@@ -26,13 +28,9 @@ AviWriterSink::AviWriterSink(std::filesystem::path path, std::uint64_t size_limi
 AviWriterSink::~AviWriterSink() { Finish(); }
 
 std::optional<AviWriterSink::PictureFormat> AviWriterSink::ReadFormat(const AM_MEDIA_TYPE& type) {
-  if (type.majortype != MEDIATYPE_Video || type.formattype != FORMAT_VideoInfo || type.pbFormat == nullptr ||
-      type.cbFormat < sizeof(VIDEOINFOHEADER)) {
-    return std::nullopt;
-  }
-  VIDEOINFOHEADER info;
-  std::memcpy(&info, type.pbFormat, sizeof(info));
-  const BITMAPINFOHEADER& picture = info.bmiHeader;
+  const std::optional<BITMAPINFOHEADER> header = VideoInfoPicture(type);
+  if (!header) return std::nullopt;
+  const BITMAPINFOHEADER& picture = *header;
   const WORD bits = type.subtype == MEDIASUBTYPE_RGB32 ? 32 : type.subtype == MEDIASUBTYPE_RGB24 ? 24 : 0;
   if (bits == 0 || picture.biBitCount != bits || picture.biCompression != BI_RGB || picture.biWidth <= 0 ||
       picture.biHeight == 0 || picture.biHeight == std::numeric_limits<LONG>::min()) {

@@ -56,4 +56,22 @@ bool MediaType::Matches(const AM_MEDIA_TYPE& other) const {
   return std::memcmp(type_.pbFormat, other.pbFormat, type_.cbFormat) == 0;
 }
 
+std::optional<WAVEFORMATEX> PcmWaveFormat(const AM_MEDIA_TYPE& type) {
+  if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
+      type.formattype != FORMAT_WaveFormatEx || type.pbFormat == nullptr || type.cbFormat < sizeof(WAVEFORMATEX))
+    return std::nullopt;
+  WAVEFORMATEX wave;
+  std::memcpy(&wave, type.pbFormat, sizeof wave);
+  return wave;
+}
+
+std::optional<BITMAPINFOHEADER> VideoInfoPicture(const AM_MEDIA_TYPE& type) {
+  if (type.majortype != MEDIATYPE_Video || type.formattype != FORMAT_VideoInfo || type.pbFormat == nullptr ||
+      type.cbFormat < sizeof(VIDEOINFOHEADER))
+    return std::nullopt;
+  VIDEOINFOHEADER info;
+  std::memcpy(&info, type.pbFormat, sizeof info);
+  return info.bmiHeader;
+}
+
 }  // namespace vesk::host

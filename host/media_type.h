@@ -2,6 +2,8 @@
 // Copying throws std::bad_alloc when memory runs out.
 #pragma once
 
+#include <optional>
+
 #include "vesk/dshow.h"
 
 namespace vesk::host {
@@ -27,5 +29,12 @@ class MediaType {
  private:
   AM_MEDIA_TYPE type_;
 };
+
+// The wave format of a PCM sound type, copied out of its format block;
+// nullopt for another type or a block too short to hold it.
+std::optional<WAVEFORMATEX> PcmWaveFormat(const AM_MEDIA_TYPE& type);
+// The picture header of a video type described by a VIDEOINFOHEADER, copied
+// out of its format block; nullopt otherwise. The subtype is the caller's.
+std::optional<BITMAPINFOHEADER> VideoInfoPicture(const AM_MEDIA_TYPE& type);
 
 }  // namespace vesk::host

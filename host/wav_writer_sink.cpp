@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "host/media_type.h"
+
 namespace vesk::host {
 namespace {
 
@@ -29,13 +31,9 @@ WavWriterSink::WavWriterSink(std::filesystem::path path) : path_(std::move(path)
 WavWriterSink::~WavWriterSink() { Finish(); }
 
 std::optional<WavWriterSink::PcmFormat> WavWriterSink::ReadFormat(const AM_MEDIA_TYPE& type) {
-  if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
-      type.formattype != FORMAT_WaveFormatEx || type.pbFormat == nullptr ||
-      type.cbFormat < sizeof(WAVEFORMATEX)) {
-    return std::nullopt;
-  }
-  WAVEFORMATEX wave;
-  std::memcpy(&wave, type.pbFormat, sizeof(wave));
+  const std::optional<WAVEFORMATEX> read = PcmWaveFormat(type);
+  if (!read) return std::nullopt;
+  const WAVEFORMATEX& wave = *read;
   PcmFormat format{wave.nChannels, wave.nSamplesPerSec, wave.wBitsPerSample, wave.nBlockAlign};
   if (wave.wFormatTag != WAVE_FORMAT_PCM || format.channels == 0 || format.samples_per_second == 0 ||
       format.bits_per_sample == 0 || format.bits_per_sample % 8 != 0 ||

@@ -4,16 +4,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/media_type.h"
+
 namespace vesk::desktop {
 namespace {
 
 std::optional<BITMAPINFOHEADER> PictureFormat(const AM_MEDIA_TYPE& type) {
-  if (type.majortype != MEDIATYPE_Video || type.subtype != MEDIASUBTYPE_RGB32 ||
-      type.formattype != FORMAT_VideoInfo || type.pbFormat == nullptr || type.cbFormat < sizeof(VIDEOINFOHEADER))
-    return std::nullopt;
-  VIDEOINFOHEADER info;
-  std::memcpy(&info, type.pbFormat, sizeof info);
-  const BITMAPINFOHEADER& picture = info.bmiHeader;
+  const std::optional<BITMAPINFOHEADER> header = host::VideoInfoPicture(type);
+  if (!header || type.subtype != MEDIASUBTYPE_RGB32) return std::nullopt;
+  const BITMAPINFOHEADER& picture = *header;
   if (picture.biBitCount != 32 || picture.biWidth <= 0 || picture.biWidth > 16384 || picture.biHeight == 0 ||
       std::abs(picture.biHeight) > 16384)
     return std::nullopt;

@@ -1,17 +1,16 @@
 #include "apps/desktop/sound_sink.h"
 
-#include <cstring>
 #include <optional>
+
+#include "host/media_type.h"
 
 namespace vesk::desktop {
 namespace {
 
 std::optional<PcmFormat> ReadFormat(const AM_MEDIA_TYPE& type) {
-  if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
-      type.formattype != FORMAT_WaveFormatEx || type.pbFormat == nullptr || type.cbFormat < sizeof(WAVEFORMATEX))
-    return std::nullopt;
-  WAVEFORMATEX wave;
-  std::memcpy(&wave, type.pbFormat, sizeof wave);
+  const std::optional<WAVEFORMATEX> read = host::PcmWaveFormat(type);
+  if (!read) return std::nullopt;
+  const WAVEFORMATEX& wave = *read;
   const PcmFormat format{wave.nChannels, static_cast<int>(wave.nSamplesPerSec), wave.wBitsPerSample};
   // What a sound device takes: 8 or 16 bits, one or two channels.
   if (wave.wFormatTag != WAVE_FORMAT_PCM || format.channels < 1 || format.channels > 2 ||

@@ -1,18 +1,16 @@
 #include "apps/export/export_sinks.h"
 
-#include <cstring>
 #include <utility>
+
+#include "host/media_type.h"
 
 namespace vesk::exporting {
 namespace {
 
 std::optional<PictureSize> ReadPictureSize(const AM_MEDIA_TYPE& type) {
-  if (type.majortype != MEDIATYPE_Video || type.subtype != MEDIASUBTYPE_RGB32 ||
-      type.formattype != FORMAT_VideoInfo || type.pbFormat == nullptr || type.cbFormat < sizeof(VIDEOINFOHEADER))
-    return std::nullopt;
-  VIDEOINFOHEADER info;
-  std::memcpy(&info, type.pbFormat, sizeof info);
-  const BITMAPINFOHEADER& picture = info.bmiHeader;
+  const std::optional<BITMAPINFOHEADER> header = host::VideoInfoPicture(type);
+  if (!header || type.subtype != MEDIASUBTYPE_RGB32) return std::nullopt;
+  const BITMAPINFOHEADER& picture = *header;
   // Bottom-up rows of an even size, as 4:2:0 pictures need.
   if (picture.biBitCount != 32 || picture.biCompression != BI_RGB || picture.biWidth <= 0 ||
       picture.biHeight <= 0 || picture.biWidth % 2 != 0 || picture.biHeight % 2 != 0 || picture.biWidth > 16384 ||
@@ -22,11 +20,9 @@ std::optional<PictureSize> ReadPictureSize(const AM_MEDIA_TYPE& type) {
 }
 
 std::optional<SoundFormat> ReadSoundFormat(const AM_MEDIA_TYPE& type) {
-  if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
-      type.formattype != FORMAT_WaveFormatEx || type.pbFormat == nullptr || type.cbFormat < sizeof(WAVEFORMATEX))
-    return std::nullopt;
-  WAVEFORMATEX wave;
-  std::memcpy(&wave, type.pbFormat, sizeof wave);
+  const std::optional<WAVEFORMATEX> read = host::PcmWaveFormat(type);
+  if (!read) return std::nullopt;
+  const WAVEFORMATEX& wave = *read;
   if (wave.wFormatTag != WAVE_FORMAT_PCM || wave.nChannels == 0 || wave.nChannels > 8 ||
       wave.nSamplesPerSec == 0 || wave.nSamplesPerSec > 192000 ||
       (wave.wBitsPerSample != 8 && wave.wBitsPerSample != 16))

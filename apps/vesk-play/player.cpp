@@ -13,6 +13,7 @@
 #include "apps/vesk-play/settings_call.h"
 #include "apps/vesk-play/stream_error_text.h"
 #include "cli/output_files.h"
+#include "host/media_type.h"
 #include "platform/settings_store.h"
 #include "probe/recording_probe.h"
 #include "vesk/module_trace.h"
@@ -560,8 +561,7 @@ std::string Player::PlayedSummary() {
   ComPtr<IPin> audio;
   AM_MEDIA_TYPE type{};
   if (SUCCEEDED(filter_->FindPin(u"Audio", audio.GetAddressOf())) && SUCCEEDED(audio->ConnectionMediaType(&type))) {
-    const auto* wave = type.cbFormat >= sizeof(WAVEFORMATEX) ? reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)
-                                                              : nullptr;
+    const std::optional<WAVEFORMATEX> wave = host::PcmWaveFormat(type);
     char sound[96];
     std::snprintf(sound, sizeof sound, "%.1f seconds of audio (%u Hz, %u bits, %s)",
                   wave && wave->nAvgBytesPerSec ? static_cast<double>(audioCounter_->Bytes()) / wave->nAvgBytesPerSec
